@@ -1,0 +1,29 @@
+// The four settings-file operations. Every access to the settings file goes through them.
+// On Win32 they are the private-profile functions; on POSIX a reader and writer of the
+// same initialization-file format.
+#pragma once
+
+// Copies the value of key into buf (at most cap - 1 characters, always NUL-terminated when
+// cap > 0). When the file, the section or the key is missing, copies def instead.
+void ProfileReadString(const char* section, const char* key, const char* def, char* buf,
+                       int cap, const char* iniPath);
+
+// The decimal value of the key, or def when the file, the section or the key is missing.
+int ProfileReadInt(const char* section, const char* key, int def, const char* iniPath);
+
+// Creates the file and the section when missing, creates or replaces the key.
+// Returns false when the file could not be written (callers may ignore it).
+bool ProfileWriteString(const char* section, const char* key, const char* value,
+                        const char* iniPath);
+
+// Writes several keys of one section in the given order. On POSIX the whole group is
+// committed to disk in one replacement of the file, so it lands all-or-nothing.
+struct ProfileEntry {
+    const char* key;
+    const char* value;
+};
+bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
+                         const char* iniPath);
+
+// Removes the section with all its keys. Deleting a missing section changes nothing.
+bool ProfileDeleteSection(const char* section, const char* iniPath);
