@@ -1,0 +1,79 @@
+#include "support/test_util.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <process.h>
+#define qv_getpid _getpid
+#else
+#include <unistd.h>
+#define qv_getpid getpid
+#endif
+
+namespace fs = std::filesystem;
+
+namespace qvtest {
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    for (;;) {
+        std::string name = "qv-test-" + std::to_string(qv_getpid()) + "-" +
+                           std::to_string(counter++) + "-" + std::to_string(stamp % 100000);
+        fs::path p = fs::temp_directory_path() / name;
+        std::error_code ec;
+        if (fs::create_directory(p, ec)) {
+            path = p;
+            return;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Make read-only directories left by a test removable again.
+    for (auto it = fs::recursive_directory_iterator(path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path, ec);
+}
+
+std::string TempDir::dirText() const {
+    std::string s = path.string();
+#ifdef _WIN32
+    if (s.empty() || s.back() != '\\')
+        s += '\\';
+#else
+    if (s.empty() || s.back() != '/')
+        s += '/';
+#endif
+    return s;
+}
+
+std::string TempDir::file(const std::string& name) const { return (path / name).string(); }
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in)
+        return {};
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool FileExists(const fs::path& p) {
+    std::error_code ec;
+    return fs::exists(p, ec);
+}
+
+} // namespace qvtest
