@@ -1,0 +1,111 @@
+// Program entry, start-up and the main window procedure of the Win32 launcher.
+#include "ui/win32/main_window.h"
+
+#include <commctrl.h>
+
+#include "core/cartridge.h"
+#include "core/paths.h"
+#include "platform/win32/file_chooser_win32.h"
+#include "res/resource.h"
+#include "ui/commands.h"
+
+HINSTANCE g_hInstance;
+HWND g_hwndMain;
+
+namespace {
+
+// Upper limit 9 in the low half, lower limit 1 in the high half.
+constexpr LPARAM kFramesRange = MAKELPARAM(9, 1);
+
+bool RegisterMainClass(HINSTANCE hInstance) {
+    WNDCLASSA wc = {};
+    wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = MainWndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = DLGWINDOWEXTRA;
+    wc.hInstance = hInstance;
+    wc.hIcon = LoadIconA(hInstance, "Icon");
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    wc.lpszMenuName = nullptr;
+    wc.lpszClassName = "Quorvalis";
+    return RegisterClassA(&wc) != 0;
+}
+
+} // namespace
+
+void FillCartList(const char* dir) {
+    for (const char* pattern : kCartPatterns) {
+        char patternPath[kPathMax];
+        // A directory text with no room left for the pattern lists nothing for it.
+        if (!CopyText(patternPath, kPathMax, dir) || !AppendText(patternPath, kPathMax, pattern))
+            continue;
+        SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_DIR, 0,
+                            reinterpret_cast<LPARAM>(patternPath));
+    }
+}
+
+int InitInstance(HINSTANCE hInstance, int nCmdShow) {
+    g_hInstance = hInstance;
+    if (!RegisterMainClass(hInstance))
+        return 0;
+    g_hwndMain = CreateDialogParamA(hInstance, "Quorvalis", nullptr, nullptr, 0);
+    if (g_hwndMain == nullptr)
+        return 0;
+    ShowWindow(g_hwndMain, nCmdShow);
+    UpdateWindow(g_hwndMain);
+    InitCommonControls();
+
+    ResolvePaths(ChooseFileWin32, nullptr, g_hwndMain);
+    FillCartList(g_paths.SelectedRom);
+
+    CheckDlgButton(g_hwndMain, IDC_USA, BST_CHECKED);
+    SetDlgItemTextA(g_hwndMain, IDC_FRAMES, "2");
+    SendDlgItemMessageA(g_hwndMain, IDC_FRAMESPIN, UDM_SETRANGE, 0, kFramesRange);
+    return 1;
+}
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND:
+        HandleFormCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
+INT_PTR CALLBACK AboutDlgProc(HWND hdlg, UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        return 1;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            EndDialog(hdlg, 1);
+            return 1;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
+    if (!InitInstance(hInstance, nCmdShow))
+        return 0;
+    MSG msg;
+    // GetMessageA returns -1 on an error: that ends the loop too instead of spinning on it.
+    int got;
+    while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+        if (!IsDialogMessageA(g_hwndMain, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (got < 0)
+        return 0;
+    return static_cast<int>(msg.wParam);
+}
