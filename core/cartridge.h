@@ -13,7 +13,8 @@ constexpr int kHeaderReadCap = 48;
 // The cartridge file names of cartDir, in list order.
 void ListCartFiles(const char* cartDir, std::vector<std::string>* names);
 
-// Builds the title from the header text (at most 255 bytes). title must hold 256 bytes.
+// Builds the title from the header text (bytes beyond the 254th are ignored, so the title
+// always fits). title must hold 256 bytes.
 void BuildCartTitle(const char* headerText, char* title);
 
 // Reads the header name of romName (looked up in the cartridge directory, which it makes the

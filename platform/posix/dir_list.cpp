@@ -1,0 +1,88 @@
+// Lists the files of a directory that match wildcard patterns such as "*.bin", as the
+// cartridge list shows them: plain files only, one list sorted without regard to case.
+#include "platform/dir_list.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Case-insensitive order; names equal but for case keep a fixed order by their bytes.
+bool ListOrder(const std::string& a, const std::string& b) {
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(LowerAscii(a[i]));
+        unsigned char cb = static_cast<unsigned char>(LowerAscii(b[i]));
+        if (ca != cb)
+            return ca < cb;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
+// A pattern is "*" followed by the ending a name must have, or a plain name.
+bool Matches(std::string_view name, std::string_view pattern) {
+    if (!pattern.empty() && pattern[0] == '*') {
+        std::string_view ending = pattern.substr(1);
+        return name.size() >= ending.size() &&
+               EqualNoCase(name.substr(name.size() - ending.size()), ending);
+    }
+    return EqualNoCase(name, pattern);
+}
+
+void ListOnePattern(const char* patternPath, std::vector<std::string>* names) {
+    std::string_view full(patternPath);
+    size_t sep = full.rfind('/');
+    std::string dir =
+        sep == std::string_view::npos ? std::string(".") : std::string(full.substr(0, sep + 1));
+    std::string_view pattern = sep == std::string_view::npos ? full : full.substr(sep + 1);
+    if (pattern.empty())
+        return;
+
+    DIR* handle = opendir(dir.c_str());
+    if (handle == nullptr)
+        return;
+    while (dirent* entry = readdir(handle)) {
+        std::string_view name(entry->d_name);
+        if (name.empty() || name[0] == '.' || !Matches(name, pattern))
+            continue;
+        // Follows symbolic links: a link to a ROM counts, a link to a directory does not.
+        std::string path = dir + std::string(name);
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        names->emplace_back(name);
+    }
+    closedir(handle);
+}
+
+} // namespace
+
+void ListMatchingFiles(const char* const* patternPaths, int count,
+                       std::vector<std::string>* names) {
+    names->clear();
+    for (int i = 0; i < count; ++i)
+        ListOnePattern(patternPaths[i], names);
+    std::sort(names->begin(), names->end(), ListOrder);
+    // A name matched by more than one pattern is listed once.
+    names->erase(std::unique(names->begin(), names->end()), names->end());
+}
