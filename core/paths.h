@@ -29,3 +29,8 @@ bool AppendText(char* dst, int cap, const char* src);
 // emulator and the cartridge directory through chooser when they are not yet recorded.
 // owner is passed to the chooser as the prompts' owner window.
 void ResolvePaths(FileChooser chooser, void* context, void* owner);
+
+// ResolvePaths for a launcher whose executable is modulePath (ResolvePaths passes the running
+// module's path). Lets start-up run against a settings file in any directory.
+void ResolvePathsFromModule(const char* modulePath, FileChooser chooser, void* context,
+                            void* owner);

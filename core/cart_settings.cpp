@@ -1,0 +1,97 @@
+// Per-cartridge launch options, one settings-file section per cartridge file name.
+#include "core/cart_settings.h"
+
+#include <cstring>
+
+#include "core/cartridge.h"
+#include "core/paths.h"
+#include "platform/profile_store.h"
+
+namespace {
+
+// Without a settings file (its path did not fit) every value is its default.
+bool HaveSettingsFile() {
+    return g_paths.IniPath[0] != '\0';
+}
+
+void ReadValue(const char* section, const char* key, const char* def, char* buf, int cap) {
+    if (HaveSettingsFile()) {
+        ProfileReadString(section, key, def, buf, cap, g_paths.IniPath);
+        return;
+    }
+    // The default, cut to the field as a read from the file would be.
+    size_t len = strnlen(def, static_cast<size_t>(cap - 1));
+    std::memcpy(buf, def, len);
+    buf[len] = '\0';
+}
+
+int ReadInt(const char* section, const char* key, int def) {
+    return HaveSettingsFile() ? ProfileReadInt(section, key, def, g_paths.IniPath) : def;
+}
+
+} // namespace
+
+CartSettings LoadCartSettings(const char* romName) {
+    CartSettings settings{};
+    ReadValue(romName, kKeyTitle, "", settings.title, kTitleField);
+    if (settings.title[0] == '\0' && ReadCartTitle(romName, settings.title) == 0)
+        settings.title[0] = '\0';
+    ReadValue(romName, kKeyFrames, kDefaultFrames, settings.frames, kFramesField);
+    settings.noSound = ReadInt(romName, kKeyNoSound, 0) != 0;
+    settings.z80 = ReadInt(romName, kKeyZ80, 0) != 0;
+    char version[kVersionField];
+    ReadValue(romName, kKeyVersion, kNoVersion, version, kVersionField);
+    if (std::strcmp(version, kVersionEurope) == 0)
+        settings.region = Region::Europe;
+    else if (std::strcmp(version, kVersionJapan) == 0)
+        settings.region = Region::Japan;
+    else
+        settings.region = Region::USA;
+    return settings;
+}
+
+void SaveCartSettings(const char* romName, const CartSettings& settings) {
+    // No cartridge selected: there is no section to write.
+    if (!HaveSettingsFile() || romName[0] == '\0')
+        return;
+    // A line break in the title (a ROM header may hold one) would end the value early and
+    // start a stray line in the file, so each one is stored as a space.
+    char title[kTitleField];
+    size_t len = strnlen(settings.title, kTitleField - 1);
+    for (size_t i = 0; i < len; ++i) {
+        char c = settings.title[i];
+        title[i] = (c == '\r' || c == '\n') ? ' ' : c;
+    }
+    title[len] = '\0';
+    char frames[kFramesField];
+    size_t framesLen = strnlen(settings.frames, kFramesField - 1);
+    std::memcpy(frames, settings.frames, framesLen);
+    frames[framesLen] = '\0';
+
+    ProfileEntry entries[5];
+    int count = 0;
+    entries[count++] = {kKeyTitle, title};
+    entries[count++] = {kKeyNoSound, settings.noSound ? "1" : "0"};
+    entries[count++] = {kKeyZ80, settings.z80 ? "1" : "0"};
+    switch (settings.region) {
+    case Region::USA:
+        entries[count++] = {kKeyVersion, kVersionUsa};
+        break;
+    case Region::Europe:
+        entries[count++] = {kKeyVersion, kVersionEurope};
+        break;
+    case Region::Japan:
+        entries[count++] = {kKeyVersion, kVersionJapan};
+        break;
+    case Region::None: // no region chosen: an existing Version stays
+        break;
+    }
+    entries[count++] = {kKeyFrames, frames};
+    ProfileWriteStrings(romName, entries, count, g_paths.IniPath);
+}
+
+void DeleteCartSettings(const char* romName) {
+    if (!HaveSettingsFile() || romName[0] == '\0')
+        return;
+    ProfileDeleteSection(romName, g_paths.IniPath);
+}

@@ -1,0 +1,97 @@
+// Starts a program from a command line the way the launcher's Windows build does: the first
+// blank-separated token names the program, the rest are its arguments, and the launcher does
+// not wait for it.
+#include "platform/process_start.h"
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Splits at blanks; double quotes group a token (blanks inside stay) and are removed.
+std::vector<std::string> SplitCommandLine(const char* commandLine) {
+    std::vector<std::string> tokens;
+    const char* p = commandLine;
+    for (;;) {
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (*p == '\0')
+            break;
+        std::string token;
+        bool quoted = false;
+        for (; *p != '\0' && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+            if (*p == '"')
+                quoted = !quoted;
+            else
+                token += *p;
+        }
+        tokens.push_back(token);
+    }
+    return tokens;
+}
+
+ssize_t ReadRetrying(int fd, void* buf, size_t size) {
+    ssize_t n;
+    do {
+        n = read(fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+} // namespace
+
+bool StartProgram(const char* commandLine) {
+    std::vector<std::string> tokens = SplitCommandLine(commandLine);
+    if (tokens.empty())
+        return false;
+    // Everything the child needs is prepared here: between fork and exec it may only make
+    // async-signal-safe calls.
+    std::vector<char*> argv;
+    for (std::string& token : tokens)
+        argv.push_back(token.data());
+    argv.push_back(nullptr);
+
+    // The pipe closes unseen when the program starts; otherwise the child sends its errno.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return false;
+
+    // Starting through an intermediate child that exits at once hands the program to init,
+    // which reaps it: the launcher never waits for it and leaves no zombie behind.
+    pid_t middle = fork();
+    if (middle < 0) {
+        close(report[0]);
+        close(report[1]);
+        return false;
+    }
+    if (middle == 0) {
+        close(report[0]);
+        pid_t program = fork();
+        if (program == 0) {
+            execvp(argv[0], argv.data());
+            int error = errno;
+            ssize_t ignored = write(report[1], &error, sizeof error);
+            (void)ignored;
+            _exit(127);
+        }
+        if (program < 0) {
+            int error = errno;
+            ssize_t ignored = write(report[1], &error, sizeof error);
+            (void)ignored;
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    int status = 0;
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t n = ReadRetrying(report[0], &error, sizeof error);
+    close(report[0]);
+    return n == 0;
+}
