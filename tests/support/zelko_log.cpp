@@ -1,0 +1,77 @@
+#include "support/zelko_log.h"
+
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "support/test_util.h"
+
+namespace fs = std::filesystem;
+
+namespace qvtest {
+
+fs::path StubProgram() {
+#ifdef _WIN32
+    return fs::absolute(fs::path(QV_TOOLS_DIR) / "Zelko.exe");
+#else
+    return fs::absolute(fs::path(QV_TOOLS_DIR) / "Zelko");
+#endif
+}
+
+fs::path InstallStub(const fs::path& dir) {
+    fs::create_directories(dir);
+    fs::path target = dir / StubProgram().filename();
+    fs::copy_file(StubProgram(), target, fs::copy_options::overwrite_existing);
+    return target;
+}
+
+std::vector<StubRecord> ReadStubLog(const fs::path& dir) {
+    std::vector<StubRecord> records;
+    std::istringstream in(ReadFile(dir / "zelko.log"));
+    std::string line;
+    StubRecord current;
+    bool open = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line == "BEGIN") {
+            current = StubRecord();
+            open = true;
+        } else if (line == "END" && open) {
+            records.push_back(current);
+            open = false;
+        } else if (open && line.rfind("cmdline=", 0) == 0) {
+            current.cmdline = line.substr(8);
+        } else if (open && line.rfind("cwd=", 0) == 0) {
+            current.cwd = line.substr(4);
+        } else if (open && line.rfind("argc=", 0) == 0) {
+            current.argc = std::stoi(line.substr(5));
+        } else if (open && line.rfind("arg=", 0) == 0) {
+            current.args.push_back(line.substr(4));
+        }
+    }
+    return records;
+}
+
+std::vector<StubRecord> WaitForStubRecords(const fs::path& dir, size_t count, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::vector<StubRecord> records = ReadStubLog(dir);
+        if (records.size() >= count || std::chrono::steady_clock::now() > deadline)
+            return records;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+CurrentDirGuard::CurrentDirGuard() : saved(fs::current_path()) {}
+CurrentDirGuard::~CurrentDirGuard() {
+    std::error_code ec;
+    fs::current_path(saved, ec);
+}
+
+bool SamePath(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
+}
+
+} // namespace qvtest

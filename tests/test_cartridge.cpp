@@ -1,0 +1,243 @@
+// Cartridge listing and titles built from ROM headers, over real files.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/cartridge.h"
+#include "core/paths.h"
+#include "platform/limits.h"
+#include "support/test_util.h"
+#include "support/zelko_log.h"
+
+namespace fs = std::filesystem;
+using qvtest::TempDir;
+using qvtest::WriteFile;
+
+namespace {
+
+std::string Title(const std::string& header) {
+    char title[256];
+    std::memset(title, 'x', sizeof title);
+    BuildCartTitle(header.c_str(), title);
+    return std::string(title);
+}
+
+std::string Padded(const std::string& text, size_t width) {
+    return text + std::string(width > text.size() ? width - text.size() : 0, ' ');
+}
+
+// A ROM image whose bytes from the name field's offset on are tail.
+std::string Rom(const std::string& tail) {
+    return std::string(336, '\x01') + tail;
+}
+
+} // namespace
+
+TEST(CartTitle, WorkedResults) {
+    struct Row {
+        std::string header;
+        std::string title;
+    } rows[] = {
+        {Padded("TURBO MOLE QUEST", 47), "Turbo Mole Quest "},
+        {Padded("MOLE QUEST 2", 47), "Mole Quest 2 "},
+        {std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRSTU"),
+         "Abcdefghijklmnopqrstuvwxyzabcdefghijklmnopqrstu "},
+        {"A B", "A B"},
+        {"", ""},
+        {std::string(47, ' '), "  "},
+        {Padded(" TURBO", 47), " turbo "},
+        {Padded("  TURBO", 47), "  Turbo "},
+        {Padded("     TURBO", 47), "  Turbo "},
+        {std::string("ABC\0\0\0\0", 7), "Abc "},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Title(row.header), row.title) << "header [" << row.header << "]";
+}
+
+TEST(CartTitle, WordsAndCaseChanges) {
+    struct Row {
+        std::string header;
+        std::string title;
+    } rows[] = {
+        {"MOLE  QUEST", "Mole Quest "},        // a run of spaces becomes one
+        {"MOLE\tQUEST", "Mole\tquest "},       // a tab is an ordinary character
+        {"\xC9T\xC9 MOLE", "\xC9t\xC9 Mole "}, // non-ASCII bytes keep their case
+        {"\xE9t\xE9 mole", "\xE9t\xE9 Mole "},
+        {"x-ray 3d", "X-ray 3d "},
+        {"A", "A"}, // one character gets no space
+        {"AB", "Ab "},
+        {"A ", "A "},
+        {"AB\n", "Ab\n "}, // the line feed is copied like a letter
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(Title(row.header), row.title) << "header [" << row.header << "]";
+}
+
+TEST(CartTitle, LongTextAlwaysFitsTheTitleField) {
+    char title[257];
+    title[256] = '#';
+    std::string header(255, 'Q');
+    BuildCartTitle(header.c_str(), title);
+    EXPECT_EQ(title[256], '#');
+    EXPECT_LE(std::strlen(title), 255u);
+    EXPECT_EQ(title[0], 'Q');
+    EXPECT_EQ(title[1], 'q');
+}
+
+TEST(CartTitle, ReadFromRomHeader) {
+    struct Row {
+        const char* what;
+        std::string bytes;
+        std::string title;
+    } rows[] = {
+        {"padded name", Rom(Padded("TURBO MOLE QUEST", 48) + std::string(200, '\0')),
+         "Turbo Mole Quest "},
+        {"two spaces between words", Rom(Padded("MOLE  QUEST", 48)), "Mole Quest "},
+        {"NUL ends the name", Rom(std::string("ABC\0DEF", 7) + std::string(41, ' ')), "Abc "},
+        {"line feed ends the read", Rom("AB\nCD" + std::string(43, ' ')), "Ab\n "},
+        {"CR LF pair", Rom("AB\r\nCD" + std::string(42, ' ')), "Ab\n "},
+        {"control-Z ends the data",
+         Rom("ABC\x1A"
+             "DEF" +
+             std::string(41, ' ')),
+         "Abc "},
+        {"file of 336 bytes", Rom(""), ""},
+        {"file shorter than 336 bytes", std::string(100, 'A'), ""},
+        {"empty file", "", ""},
+        {"control-Z at the name",
+         Rom("\x1A"
+             "ABC"),
+         ""},
+        {"only carriage returns", Rom("\r\r\r\r"), ""},
+        {"name of one byte", Rom("Z"), "Z"},
+        // 47 characters are read; carriage returns do not count, so the read passes the field.
+        {"carriage returns do not count", Rom("\r\r" + std::string(47, 'W') + "XYZ"),
+         "W" + std::string(46, 'w') + " "},
+        {"47 characters at most", Rom(std::string(60, 'M')), "M" + std::string(46, 'm') + " "},
+    };
+    TempDir dir;
+    for (const Row& row : rows) {
+        qvtest::CurrentDirGuard cwd;
+        WriteFile(dir.path / "ROM.BIN", row.bytes);
+        ASSERT_TRUE(CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str()));
+        char title[256];
+        std::memset(title, '?', sizeof title);
+        title[255] = '\0';
+        EXPECT_EQ(ReadCartTitle("ROM.BIN", title), 1) << row.what;
+        EXPECT_EQ(std::string(title), row.title) << row.what;
+    }
+}
+
+#ifndef _WIN32
+// The text stream drops a carriage return wherever it stands, not only before a line feed.
+TEST(CartTitle, LoneCarriageReturnsAreDropped) {
+    TempDir dir;
+    qvtest::CurrentDirGuard cwd;
+    WriteFile(dir.path / "ROM.BIN", Rom("MO\rLE Q\rUEST" + std::string(40, ' ')));
+    CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+    char title[256];
+    ASSERT_EQ(ReadCartTitle("ROM.BIN", title), 1);
+    EXPECT_STREQ(title, "Mole Quest ");
+}
+#endif
+
+TEST(CartTitle, MissingFileLeavesTitleUntouchedAndCartDirCurrent) {
+    TempDir dir;
+    qvtest::CurrentDirGuard cwd;
+    CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+    char title[256] = "kept";
+    EXPECT_EQ(ReadCartTitle("NOPE.BIN", title), 0);
+    EXPECT_STREQ(title, "kept");
+    // The cartridge directory stays the current directory, and a relative name is found there.
+    EXPECT_TRUE(qvtest::SamePath(fs::current_path(), dir.path));
+    WriteFile(dir.path / "HERE.MD", Rom("HERE"));
+    EXPECT_EQ(ReadCartTitle("HERE.MD", title), 1);
+    EXPECT_STREQ(title, "Here ");
+}
+
+TEST(CartTitle, DirectoryIsNoCartridge) {
+    TempDir dir;
+    qvtest::CurrentDirGuard cwd;
+    fs::create_directory(dir.path / "GAMES.BIN");
+    CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+    char title[256] = "kept";
+    EXPECT_EQ(ReadCartTitle("GAMES.BIN", title), 0);
+    EXPECT_STREQ(title, "kept");
+}
+
+TEST(CartList, MergedSortedAndFiltered) {
+    TempDir dir;
+    for (const char* name : {"MOLEQST.BIN", "ZETA.SMD", "ALPHA.MD", "beta.Mgd", "gamma.bin",
+                             "Delta.SMD", "README.TXT", "ROM.bin.txt", "noext"})
+        WriteFile(dir.path / name, "x");
+    fs::create_directory(dir.path / "GAMES.BIN");
+    fs::create_directory(dir.path / "sub");
+    WriteFile(dir.path / "sub" / "INNER.BIN", "x");
+
+    std::vector<std::string> names;
+    ListCartFiles(dir.dirText().c_str(), &names);
+    std::vector<std::string> expected = {"ALPHA.MD",  "beta.Mgd",    "Delta.SMD",
+                                         "gamma.bin", "MOLEQST.BIN", "ZETA.SMD"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(CartList, ExampleDirectoryOrder) {
+    TempDir dir;
+    for (const char* name : {"MOLEQST.BIN", "ALPHA.MD", "ZETA.SMD"})
+        WriteFile(dir.path / name, "x");
+    std::vector<std::string> names;
+    ListCartFiles(dir.dirText().c_str(), &names);
+    EXPECT_EQ(names, (std::vector<std::string>{"ALPHA.MD", "MOLEQST.BIN", "ZETA.SMD"}));
+}
+
+TEST(CartList, MissingOrUnusableDirectoryListsNothing) {
+    TempDir dir;
+    std::vector<std::string> names = {"stale"};
+    ListCartFiles((dir.dirText() + "missing" + kPathSep).c_str(), &names);
+    EXPECT_TRUE(names.empty());
+    // A directory text too long for any pattern path.
+    std::string tooLong(kPathMax, 'd');
+    ListCartFiles(tooLong.c_str(), &names);
+    EXPECT_TRUE(names.empty());
+}
+
+#ifndef _WIN32
+TEST(CartList, PosixFilesLinksAndDotFiles) {
+    TempDir dir;
+    WriteFile(dir.path / "REAL.BIN", "x");
+    WriteFile(dir.path / ".hidden.bin", "x");
+    WriteFile(dir.path / "cart.bin2", "x");
+    fs::create_directory(dir.path / "dir.md");
+    fs::create_symlink(dir.path / "REAL.BIN", dir.path / "link.smd");
+    fs::create_directory_symlink(dir.path / "dir.md", dir.path / "dirlink.bin");
+    fs::create_symlink(dir.path / "gone", dir.path / "broken.bin");
+    std::vector<std::string> names;
+    ListCartFiles(dir.dirText().c_str(), &names);
+    EXPECT_EQ(names, (std::vector<std::string>{"link.smd", "REAL.BIN"}));
+}
+
+// A directory text that leaves room for "*.md" but not for the longer patterns lists only
+// the .md files rather than using a cut-off pattern.
+TEST(CartList, PatternThatDoesNotFitIsSkipped) {
+    TempDir dir;
+    std::string text = dir.dirText();
+    const size_t target = kPathMax - 5; // text + "*.md" fills the buffer exactly
+    while (text.size() < target) {
+        size_t room = target - text.size();
+        size_t part = std::min<size_t>(200, room - 1);
+        if (room - (part + 1) == 1)
+            --part;
+        text += std::string(part, 'p') + "/";
+        fs::create_directory(text);
+    }
+    ASSERT_EQ(text.size(), target);
+    WriteFile(text + "a.md", "x");
+    WriteFile(text + "b.bin", "x");
+    std::vector<std::string> names;
+    ListCartFiles(text.c_str(), &names);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.md"}));
+}
+#endif
