@@ -1,0 +1,483 @@
+// The form's command handling over the in-memory form, with real settings files in temporary
+// directories and the stand-in emulator started for real.
+#include "core/launch.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "platform/profile_store.h"
+#include "res/resource.h"
+#include "support/fake_form.h"
+#include "support/test_util.h"
+#include "ui/commands.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using qvtest::ReadFile;
+using qvtest::WriteFile;
+
+namespace {
+
+#ifdef _WIN32
+const char* const kStubName = "Zelko.exe";
+#else
+const char* const kStubName = "Zelko";
+#endif
+
+// The stand-in emulator as built; under Wine the build's Unix path is on drive Z:.
+fs::path StubPath() {
+    std::string dir = QV_TOOLS_DIR;
+#ifdef _WIN32
+    if (!dir.empty() && dir[0] == '/') {
+        for (char& c : dir) {
+            if (c == '/')
+                c = '\\';
+        }
+        dir = "Z:" + dir;
+    }
+#endif
+    return fs::path(dir) / kStubName;
+}
+
+// A ROM image whose header name field (48 bytes at 336) holds name padded with spaces.
+std::string RomWithName(const std::string& name) {
+    std::string rom(512, '\0');
+    std::string field = name;
+    field.resize(48, ' ');
+    rom.replace(336, 48, field);
+    return rom;
+}
+
+// One start of the stand-in emulator as its log records it.
+struct LaunchRecord {
+    std::string cwd;
+    std::vector<std::string> args; // without the program name
+};
+
+std::vector<LaunchRecord> ParseLaunches(const std::string& text) {
+    std::vector<LaunchRecord> records;
+    std::istringstream in(text);
+    std::string line;
+    LaunchRecord cur;
+    bool open = false;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line == "BEGIN") {
+            cur = LaunchRecord{};
+            open = true;
+        } else if (line == "END" && open) {
+            records.push_back(cur);
+            open = false;
+        } else if (open && line.rfind("cwd=", 0) == 0) {
+            cur.cwd = line.substr(4);
+        } else if (open && line.rfind("arg=", 0) == 0) {
+            cur.args.push_back(line.substr(4));
+        }
+    }
+    return records;
+}
+
+// The emulator is not waited for: give it time to write its record.
+std::vector<LaunchRecord> WaitForLaunches(const fs::path& log, size_t count) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+        std::vector<LaunchRecord> records = ParseLaunches(ReadFile(log));
+        if (records.size() >= count || std::chrono::steady_clock::now() > deadline)
+            return records;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::string ReadValue(const char* section, const char* key) {
+    char buf[1024];
+    ProfileReadString(section, key, "<missing>", buf, sizeof buf, g_paths.IniPath);
+    return buf;
+}
+
+struct Stored {
+    const char* title;
+    const char* frames;
+    const char* noSound;
+    const char* z80;
+    const char* version;
+};
+
+void Store(const char* rom, const Stored& s) {
+    ProfileWriteString(rom, kKeyTitle, s.title, g_paths.IniPath);
+    ProfileWriteString(rom, kKeyNoSound, s.noSound, g_paths.IniPath);
+    ProfileWriteString(rom, kKeyZ80, s.z80, g_paths.IniPath);
+    if (s.version)
+        ProfileWriteString(rom, kKeyVersion, s.version, g_paths.IniPath);
+    ProfileWriteString(rom, kKeyFrames, s.frames, g_paths.IniPath);
+}
+
+class FormCommands : public ::testing::Test {
+  protected:
+    qvtest::TempDir tmp;
+    fs::path savedCwd;
+    fs::path emuDir, cartDir, log;
+    std::string cartDirText;
+
+    void SetUp() override {
+        savedCwd = fs::current_path();
+        fakeform::Reset();
+        emuDir = tmp.path / "emu";
+        cartDir = tmp.path / "carts";
+        fs::create_directory(emuDir);
+        fs::create_directory(cartDir);
+        log = emuDir / "zelko.log";
+        fs::copy_file(StubPath(), emuDir / kStubName);
+        fs::permissions(emuDir / kStubName, fs::perms::owner_all, fs::perm_options::add);
+
+        g_paths = AppPaths{};
+        cartDirText = cartDir.string() + kPathSep;
+        ASSERT_TRUE(CopyText(g_paths.IniPath, kPathMax, tmp.file(kIniFileName).c_str()));
+        ASSERT_TRUE(CopyText(g_paths.CartDir, kPathMax, cartDirText.c_str()));
+        ASSERT_TRUE(CopyText(g_paths.EmulatorDir, kPathMax, emuDir.string().c_str()));
+        ProfileWriteString(kPathsSection, kKeyEmulatorPath, (emuDir / kStubName).string().c_str(),
+                           g_paths.IniPath);
+
+        WriteFile(cartDir / "MOLEQST.BIN", RomWithName("TURBO MOLE QUEST"));
+        WriteFile(cartDir / "ALPHA.MD", RomWithName("ALPHA  STRIKE"));
+    }
+
+    void TearDown() override {
+        // The commands move the current directory into the temporary tree; leave it before the
+        // tree is removed.
+        fs::current_path(savedCwd);
+    }
+
+    void ExpectForm(const std::string& title, const std::string& frames, bool noSound, bool z80,
+                    int region) {
+        EXPECT_EQ(fakeform::Text(IDC_TITLE), title);
+        EXPECT_EQ(fakeform::Text(IDC_FRAMES), frames);
+        EXPECT_EQ(fakeform::Checked(IDC_NOSOUND), noSound);
+        EXPECT_EQ(fakeform::Checked(IDC_Z80), z80);
+        EXPECT_EQ(fakeform::CheckedRegion(), region);
+    }
+
+    std::string CartPath(const char* rom) const { return cartDirText + rom; }
+};
+
+TEST_F(FormCommands, EveryListNotificationReloadsTheStoredSettings) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "0", "Europe"});
+    fakeform::Select("MOLEQST.BIN");
+    // selection change, cancel, focus gained, focus lost, and a plain report
+    for (int code : {QV_LBN_SELCHANGE, 3, QV_LBN_SETFOCUS, QV_LBN_KILLFOCUS, 0}) {
+        SCOPED_TRACE(code);
+        // Unsaved changes in the form ...
+        fakeform::Type(IDC_TITLE, "Something else");
+        fakeform::Type(IDC_FRAMES, "7");
+        fakeform::SetCheckQuiet(IDC_NOSOUND, false);
+        fakeform::SetCheckQuiet(IDC_Z80, true);
+        fakeform::ClickRadio(IDC_JAPAN);
+        // ... are replaced by the saved ones.
+        HandleFormCommand(IDC_CARTLIST, code);
+        ExpectForm("Mole Quest", "3", true, false, IDC_EUROPE);
+    }
+    EXPECT_EQ(ReadFile(log), "") << "a list notification launched the emulator";
+}
+
+TEST_F(FormCommands, LoadShowsTheFieldsInOrder) {
+    Store("MOLEQST.BIN", {"Mole Quest", "4", "0", "1", "Japan"});
+    fakeform::Select("MOLEQST.BIN");
+    HandleFormCommand(IDC_CARTLIST, QV_LBN_SELCHANGE);
+    std::vector<std::string> sets;
+    for (const std::string& line : fakeform::Log()) {
+        if (line.rfind("set ", 0) == 0 || line.rfind("check ", 0) == 0)
+            sets.push_back(line);
+    }
+    std::vector<std::string> expected = {
+        "set 103 Mole Quest", "set 111 4",   "check 106 0", "check 107 1",
+        "check 110 0",        "check 108 0", "check 109 1",
+    };
+    EXPECT_EQ(sets, expected);
+}
+
+TEST_F(FormCommands, CartridgeWithoutSectionShowsHeaderTitleAndDefaults) {
+    fakeform::SetCheckQuiet(IDC_NOSOUND, true);
+    fakeform::ClickRadio(IDC_EUROPE);
+    fakeform::Select("MOLEQST.BIN");
+    HandleFormCommand(IDC_CARTLIST, QV_LBN_SELCHANGE);
+    ExpectForm("Turbo Mole Quest ", "2", false, false, IDC_USA);
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyTitle), "<missing>") << "a load wrote the title";
+}
+
+TEST_F(FormCommands, StoredFrameValueIsCorrectedWhenShown) {
+    struct Case {
+        const char* stored;
+        const char* shown;
+    } cases[] = {
+        {"0", "9"}, {"5", "5"}, {"57", "9"}, {"x", "x"}, {"", ""}, {"1234567", "9"},
+    };
+    fakeform::Select("MOLEQST.BIN");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        Store("MOLEQST.BIN", {"T", c.stored, "0", "0", "USA"});
+        HandleFormCommand(IDC_CARTLIST, QV_LBN_SELCHANGE);
+        EXPECT_EQ(fakeform::Text(IDC_FRAMES), c.shown);
+    }
+}
+
+TEST_F(FormCommands, TypedFrameValueKeepsToOneDigitFromOneToNine) {
+    struct Case {
+        const char* typed;
+        const char* shown;
+        int corrections; // how often the field was set to "9"
+    } cases[] = {
+        {"5", "5", 0}, {"56", "9", 1}, {"0", "9", 1},  {"x", "x", 0},
+        {"", "", 0},   {"00", "9", 1}, {"05", "9", 1}, {"123456789", "9", 1},
+        {"9", "9", 0}, {" ", " ", 0},  {"0 ", "9", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        fakeform::ClearLog();
+        fakeform::Type(IDC_FRAMES, c.typed);
+        EXPECT_EQ(fakeform::Text(IDC_FRAMES), c.shown);
+        int sets = 0;
+        for (const std::string& line : fakeform::Log())
+            sets += line == "set 111 9";
+        EXPECT_EQ(sets, c.corrections);
+    }
+    // A second digit typed after a kept one.
+    fakeform::Type(IDC_FRAMES, "5");
+    fakeform::Type(IDC_FRAMES, "53");
+    EXPECT_EQ(fakeform::Text(IDC_FRAMES), "9");
+}
+
+TEST_F(FormCommands, EveryFrameFieldNotificationCorrectsIt) {
+    for (int code : {QV_EN_SETFOCUS, QV_EN_KILLFOCUS, QV_EN_CHANGE, QV_EN_UPDATE}) {
+        SCOPED_TRACE(code);
+        fakeform::SetTextQuiet(IDC_FRAMES, "42");
+        HandleFormCommand(IDC_FRAMES, code);
+        EXPECT_EQ(fakeform::Text(IDC_FRAMES), "9");
+    }
+}
+
+TEST_F(FormCommands, DoubleClickLaunchesWithTheFormValuesThenReloads) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "0", "USA"});
+    fakeform::Select("MOLEQST.BIN");
+    fakeform::Type(IDC_FRAMES, "7");
+    fakeform::SetCheckQuiet(IDC_NOSOUND, false);
+    fakeform::SetCheckQuiet(IDC_Z80, true);
+    fakeform::ClickRadio(IDC_JAPAN);
+    fakeform::ClearLog();
+
+    HandleFormCommand(IDC_CARTLIST, QV_LBN_DBLCLK);
+
+    auto launches = WaitForLaunches(log, 1);
+    ASSERT_EQ(launches.size(), 1u);
+    std::vector<std::string> expected = {"-frame", "7", "-z80", "-japan", CartPath("MOLEQST.BIN")};
+    EXPECT_EQ(launches[0].args, expected);
+    EXPECT_TRUE(fs::equivalent(launches[0].cwd, emuDir)) << launches[0].cwd;
+    // The launch read the form before the reload replaced it.
+    int read = fakeform::FindLog("get 111");
+    int shown = fakeform::FindLog("set 103");
+    ASSERT_GE(read, 0);
+    ASSERT_GE(shown, 0);
+    EXPECT_LT(read, shown);
+    ExpectForm("Mole Quest", "3", true, false, IDC_USA);
+}
+
+TEST_F(FormCommands, LaunchPassesTheFormValues) {
+    struct Case {
+        const char* frames;
+        bool noSound, z80;
+        int region; // 0: no region button checked
+        std::vector<std::string> switches;
+    } cases[] = {
+        {"2", false, false, IDC_USA, {"-frame", "2"}},
+        {"4", true, true, IDC_EUROPE, {"-frame", "4", "-nosound", "-z80", "-europe"}},
+        {"9", false, true, IDC_JAPAN, {"-frame", "9", "-z80", "-japan"}},
+        {"1", true, false, 0, {"-frame", "1", "-nosound"}},
+        {"x", false, false, IDC_USA, {"-frame", "x"}},
+    };
+    fakeform::Select("ALPHA.MD");
+    size_t n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frames);
+        fakeform::Type(IDC_FRAMES, c.frames);
+        fakeform::SetCheckQuiet(IDC_NOSOUND, c.noSound);
+        fakeform::SetCheckQuiet(IDC_Z80, c.z80);
+        fakeform::ClickRadio(c.region);
+        HandleFormCommand(IDC_LAUNCH, QV_BN_CLICKED);
+        auto launches = WaitForLaunches(log, ++n);
+        ASSERT_EQ(launches.size(), n);
+        std::vector<std::string> expected = c.switches;
+        expected.push_back(CartPath("ALPHA.MD"));
+        EXPECT_EQ(launches.back().args, expected);
+    }
+    // Launching changes nothing in the form or the settings file.
+    EXPECT_EQ(fakeform::FindLog("set "), -1);
+    EXPECT_EQ(ReadValue("ALPHA.MD", kKeyFrames), "<missing>");
+}
+
+TEST_F(FormCommands, LaunchPassesAtMostFourFrameCharacters) {
+    fakeform::Select("ALPHA.MD");
+    fakeform::SetTextQuiet(IDC_FRAMES, "1234567");
+    fakeform::ClickRadio(IDC_USA);
+    HandleFormCommand(IDC_LAUNCH, QV_BN_CLICKED);
+    auto launches = WaitForLaunches(log, 1);
+    ASSERT_EQ(launches.size(), 1u);
+    std::vector<std::string> expected = {"-frame", "1234", CartPath("ALPHA.MD")};
+    EXPECT_EQ(launches[0].args, expected);
+}
+
+TEST_F(FormCommands, SaveStoresTheFormValues) {
+    fakeform::Select("MOLEQST.BIN");
+    fakeform::Type(IDC_TITLE, "My Mole");
+    fakeform::Type(IDC_FRAMES, "x");
+    fakeform::SetCheckQuiet(IDC_NOSOUND, true);
+    fakeform::SetCheckQuiet(IDC_Z80, false);
+    fakeform::ClickRadio(IDC_EUROPE);
+    HandleFormCommand(IDC_SAVE, QV_BN_CLICKED);
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyTitle), "My Mole");
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyFrames), "x");
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyNoSound), "1");
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyZ80), "0");
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyVersion), "Europe");
+    EXPECT_EQ(ReadValue("ALPHA.MD", kKeyTitle), "<missing>");
+
+    // With no region button checked the stored region stays.
+    fakeform::ClickRadio(0);
+    fakeform::Type(IDC_FRAMES, "6");
+    HandleFormCommand(IDC_SAVE, QV_BN_CLICKED);
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyVersion), "Europe");
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyFrames), "6");
+
+    // The saved values come back on the next load.
+    fakeform::Type(IDC_TITLE, "changed");
+    HandleFormCommand(IDC_CARTLIST, QV_LBN_SETFOCUS);
+    ExpectForm("My Mole", "6", true, false, IDC_EUROPE);
+}
+
+TEST_F(FormCommands, SaveKeepsToTheReadCapacities) {
+    fakeform::Select("MOLEQST.BIN");
+    std::string longTitle;
+    for (int i = 0; i < 300; i++)
+        longTitle += static_cast<char>('a' + i % 26);
+    fakeform::Type(IDC_TITLE, longTitle);
+    fakeform::SetTextQuiet(IDC_FRAMES, "57");
+    fakeform::ClickRadio(IDC_USA);
+    HandleFormCommand(IDC_SAVE, QV_BN_CLICKED);
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyTitle), longTitle.substr(0, 254));
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyFrames), "5");
+
+    // An empty frame field stores an empty value.
+    fakeform::Type(IDC_FRAMES, "");
+    HandleFormCommand(IDC_SAVE, QV_BN_CLICKED);
+    EXPECT_EQ(ReadValue("MOLEQST.BIN", kKeyFrames), "");
+}
+
+TEST_F(FormCommands, DeleteRemovesTheSectionAndReloads) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "1", "Japan"});
+    Store("ALPHA.MD", {"Alpha", "4", "0", "0", "Europe"});
+    fakeform::Select("MOLEQST.BIN");
+    HandleFormCommand(IDC_CARTLIST, QV_LBN_SELCHANGE);
+    ExpectForm("Mole Quest", "3", true, true, IDC_JAPAN);
+
+    HandleFormCommand(IDC_DELETE, QV_BN_CLICKED);
+    for (const char* key : {kKeyTitle, kKeyFrames, kKeyNoSound, kKeyZ80, kKeyVersion})
+        EXPECT_EQ(ReadValue("MOLEQST.BIN", key), "<missing>") << key;
+    EXPECT_EQ(ReadValue("ALPHA.MD", kKeyTitle), "Alpha");
+    ExpectForm("Turbo Mole Quest ", "2", false, false, IDC_USA);
+}
+
+TEST_F(FormCommands, ExitQuitsWithCodeZero) {
+    HandleFormCommand(IDC_EXIT, QV_BN_CLICKED);
+    EXPECT_EQ(fakeform::QuitCode(), 0);
+    EXPECT_EQ(fakeform::AboutCount(), 0);
+}
+
+TEST_F(FormCommands, AboutShowsTheBoxAndNothingElse) {
+    fakeform::Select("MOLEQST.BIN");
+    HandleFormCommand(IDC_ABOUT, QV_BN_CLICKED);
+    EXPECT_EQ(fakeform::AboutCount(), 1);
+    EXPECT_EQ(fakeform::QuitCode(), -1);
+    std::vector<std::string> expected = {"about"};
+    EXPECT_EQ(fakeform::Log(), expected);
+}
+
+TEST_F(FormCommands, OtherControlsDoNothing) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "1", "Japan"});
+    const std::string before = ReadFile(g_paths.IniPath);
+    fakeform::Select("MOLEQST.BIN");
+    fakeform::Type(IDC_TITLE, "unsaved");
+    fakeform::SetTextQuiet(IDC_FRAMES, "77");
+    // Enter and Escape of the dialog keyboard handling, the title, the check boxes, the region
+    // buttons, the spin control, and IDs outside the form.
+    for (int id : {1, 2, IDC_TITLE, IDC_NOSOUND, IDC_Z80, IDC_EUROPE, IDC_JAPAN, IDC_USA,
+                   IDC_FRAMESPIN, 0, 99, 114, 1000, 0xFFFF}) {
+        for (int code : {QV_BN_CLICKED, QV_LBN_SELCHANGE, QV_EN_CHANGE}) {
+            SCOPED_TRACE(testing::Message() << "id " << id << " code " << code);
+            HandleFormCommand(id, code);
+            EXPECT_TRUE(fakeform::Log().empty());
+        }
+    }
+    EXPECT_EQ(fakeform::QuitCode(), -1);
+    EXPECT_EQ(fakeform::AboutCount(), 0);
+    EXPECT_EQ(fakeform::Text(IDC_TITLE), "unsaved");
+    EXPECT_EQ(fakeform::Text(IDC_FRAMES), "77");
+    EXPECT_EQ(ReadFile(g_paths.IniPath), before);
+}
+
+TEST_F(FormCommands, DoubleClickCodeLaunchesWhateverTheControl) {
+    fakeform::Select("ALPHA.MD");
+    fakeform::Type(IDC_FRAMES, "3");
+    fakeform::ClickRadio(IDC_USA);
+    // The launch hangs on the notification code alone; the ID then acts as usual.
+    HandleFormCommand(IDC_ABOUT, QV_LBN_DBLCLK);
+    auto launches = WaitForLaunches(log, 1);
+    ASSERT_EQ(launches.size(), 1u);
+    std::vector<std::string> expected = {"-frame", "3", CartPath("ALPHA.MD")};
+    EXPECT_EQ(launches[0].args, expected);
+    EXPECT_EQ(fakeform::AboutCount(), 1);
+}
+
+TEST_F(FormCommands, WithoutSelectionNothingIsLaunchedSavedOrDeleted) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "1", "Japan"});
+    // Left over from an earlier command: it must not be used as the cartridge.
+    ASSERT_TRUE(CopyText(g_paths.SelectedRom, kPathMax, "MOLEQST.BIN"));
+    const std::string before = ReadFile(g_paths.IniPath);
+    fakeform::SelectNone();
+    fakeform::Type(IDC_TITLE, "unsaved");
+    fakeform::Type(IDC_FRAMES, "5");
+    fakeform::ClickRadio(IDC_USA);
+
+    for (int id : {IDC_LAUNCH, IDC_SAVE, IDC_DELETE}) {
+        SCOPED_TRACE(id);
+        fakeform::ClearLog();
+        HandleFormCommand(id, QV_BN_CLICKED);
+        EXPECT_EQ(fakeform::FindLog("get "), -1) << "the form was read";
+    }
+    EXPECT_EQ(ReadFile(g_paths.IniPath), before);
+    EXPECT_EQ(fakeform::Text(IDC_TITLE), "unsaved");
+    // Give a wrongly started emulator the chance to show itself.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(qvtest::FileExists(log));
+}
+
+TEST_F(FormCommands, WithoutSelectionListNotificationShowsDefaults) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "1", "Japan"});
+    ASSERT_TRUE(CopyText(g_paths.SelectedRom, kPathMax, "MOLEQST.BIN"));
+    for (int code : {QV_LBN_SETFOCUS, QV_LBN_DBLCLK}) {
+        SCOPED_TRACE(code);
+        fakeform::SelectNone();
+        fakeform::Type(IDC_TITLE, "unsaved");
+        fakeform::Type(IDC_FRAMES, "5");
+        fakeform::SetCheckQuiet(IDC_NOSOUND, true);
+        fakeform::SetCheckQuiet(IDC_Z80, true);
+        fakeform::ClickRadio(IDC_JAPAN);
+        HandleFormCommand(IDC_CARTLIST, code);
+        ExpectForm("", "2", false, false, IDC_USA);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(qvtest::FileExists(log));
+}
+
+} // namespace

@@ -1,0 +1,139 @@
+// The form's command handling: turns each control report into a load, save, delete, launch,
+// About box, frame value correction or quit, and moves a cartridge's options between the form
+// and the settings file.
+#include "ui/commands.h"
+
+#include "core/cart_settings.h"
+#include "core/launch.h"
+#include "core/paths.h"
+#include "res/resource.h"
+#include "ui/form.h"
+
+#include <cstring>
+
+namespace {
+
+// The frame value field is read with room for four characters when it is corrected.
+constexpr int kFramesClampCap = 5;
+
+// Reads the list's selection into g_paths.SelectedRom. False when no cartridge is selected;
+// the commands that need a cartridge then do nothing.
+bool ReadSelection() {
+    return FormGetSelection(g_paths.SelectedRom, kPathMax);
+}
+
+Region ReadRegion() {
+    if (FormIsChecked(IDC_USA))
+        return Region::USA;
+    if (FormIsChecked(IDC_EUROPE))
+        return Region::Europe;
+    if (FormIsChecked(IDC_JAPAN))
+        return Region::Japan;
+    return Region::None;
+}
+
+// The form's values, with the title and frames read with the given capacities (a capacity of
+// 0 leaves the field empty).
+CartSettings ReadForm(int titleCap, int framesCap) {
+    CartSettings s{};
+    if (titleCap > 0)
+        FormGetText(IDC_TITLE, s.title, titleCap);
+    FormGetText(IDC_FRAMES, s.frames, framesCap);
+    s.noSound = FormIsChecked(IDC_NOSOUND);
+    s.z80 = FormIsChecked(IDC_Z80);
+    s.region = ReadRegion();
+    return s;
+}
+
+// Shows a cartridge's options in the order title, frames, noSound, z80, region.
+void ShowSettings(const CartSettings& s) {
+    FormSetText(IDC_TITLE, s.title);
+    FormSetText(IDC_FRAMES, s.frames);
+    FormSetCheck(IDC_NOSOUND, s.noSound);
+    FormSetCheck(IDC_Z80, s.z80);
+    FormSetCheck(IDC_USA, s.region == Region::USA);
+    FormSetCheck(IDC_EUROPE, s.region == Region::Europe);
+    FormSetCheck(IDC_JAPAN, s.region == Region::Japan);
+}
+
+// What the form shows for no cartridge: an empty title and the defaults of a missing section.
+CartSettings DefaultSettings() {
+    CartSettings s{};
+    CopyText(s.frames, kFramesField, kDefaultFrames);
+    s.noSound = false;
+    s.z80 = false;
+    s.region = Region::USA;
+    return s;
+}
+
+void ReloadForm() {
+    if (!ReadSelection()) {
+        ShowSettings(DefaultSettings());
+        return;
+    }
+    ShowSettings(LoadCartSettings(g_paths.SelectedRom));
+}
+
+void LaunchSelected() {
+    if (!ReadSelection())
+        return;
+    CartSettings s = ReadForm(0, kFramesLaunchCap);
+    LaunchEmulator(g_paths.SelectedRom, s);
+}
+
+void SaveSelected() {
+    if (!ReadSelection())
+        return;
+    CartSettings s = ReadForm(kTitleSaveCap, kFramesSaveCap);
+    SaveCartSettings(g_paths.SelectedRom, s);
+}
+
+void DeleteSelected() {
+    if (!ReadSelection())
+        return;
+    DeleteCartSettings(g_paths.SelectedRom);
+    HandleFormCommand(IDC_CARTLIST, 0);
+}
+
+} // namespace
+
+void ClampFramesField() {
+    char field[kFramesField] = {};
+    int len = FormGetText(IDC_FRAMES, field, kFramesClampCap);
+    if (len > 1)
+        FormSetText(IDC_FRAMES, "9");
+    if (std::strcmp(field, "0") == 0)
+        FormSetText(IDC_FRAMES, "9");
+}
+
+void HandleFormCommand(int id, int code) {
+    // A double-click in the list launches the cartridge first; the list's own reload follows.
+    if (code == QV_LBN_DBLCLK)
+        HandleFormCommand(IDC_LAUNCH, QV_BN_CLICKED);
+
+    switch (id) {
+    case IDC_EXIT:
+        FormQuit(0);
+        break;
+    case IDC_CARTLIST:
+        ReloadForm();
+        break;
+    case IDC_LAUNCH:
+        LaunchSelected();
+        break;
+    case IDC_SAVE:
+        SaveSelected();
+        break;
+    case IDC_ABOUT:
+        FormShowAbout();
+        break;
+    case IDC_FRAMES:
+        ClampFramesField();
+        break;
+    case IDC_DELETE:
+        DeleteSelected();
+        break;
+    default:
+        break;
+    }
+}
