@@ -1,0 +1,104 @@
+// The form interface of the command handling over the FLTK main window's controls.
+#include "ui/form.h"
+
+#include "res/resource.h"
+#include "ui/commands.h"
+#include "ui/fltk/main_window.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Input.H>
+
+#include <cstring>
+
+namespace {
+
+Fl_Input* EditControl(int id) {
+    if (id != IDC_TITLE && id != IDC_FRAMES)
+        return nullptr;
+    return static_cast<Fl_Input*>(FindControl(id));
+}
+
+Fl_Button* ButtonControl(int id) {
+    switch (id) {
+    case IDC_USA:
+    case IDC_EUROPE:
+    case IDC_JAPAN:
+    case IDC_NOSOUND:
+    case IDC_Z80:
+        return static_cast<Fl_Button*>(FindControl(id));
+    default:
+        return nullptr;
+    }
+}
+
+// How deep change reports of the frame value field are nested. Each correction sets the
+// field once more and so reports again; the nesting stops here even if a correction never
+// settles.
+int g_framesChangeDepth = 0;
+constexpr int kMaxFramesChangeDepth = 4;
+
+} // namespace
+
+int FormGetText(int id, char* buf, int cap) {
+    if (!buf || cap <= 0)
+        return 0;
+    buf[0] = '\0';
+    Fl_Input* edit = EditControl(id);
+    if (!edit)
+        return 0;
+    const char* text = edit->value();
+    int len = static_cast<int>(std::strlen(text));
+    if (len > cap - 1)
+        len = cap - 1;
+    std::memcpy(buf, text, static_cast<size_t>(len));
+    buf[len] = '\0';
+    return len;
+}
+
+void FormSetText(int id, const char* text) {
+    Fl_Input* edit = EditControl(id);
+    if (!edit)
+        return;
+    edit->value(text ? text : "");
+    if (id == IDC_FRAMES && g_framesChangeDepth < kMaxFramesChangeDepth) {
+        ++g_framesChangeDepth;
+        HandleFormCommand(IDC_FRAMES, QV_EN_CHANGE);
+        --g_framesChangeDepth;
+    }
+}
+
+bool FormIsChecked(int id) {
+    Fl_Button* b = ButtonControl(id);
+    return b && b->value() != 0;
+}
+
+void FormSetCheck(int id, bool checked) {
+    if (Fl_Button* b = ButtonControl(id))
+        b->value(checked ? 1 : 0);
+}
+
+bool FormGetSelection(char* buf, int cap) {
+    Fl_Hold_Browser* list = static_cast<Fl_Hold_Browser*>(FindControl(IDC_CARTLIST));
+    if (!list || !buf || cap <= 0)
+        return false;
+    int line = list->value();
+    if (line <= 0)
+        return false;
+    const char* name = list->text(line);
+    if (!name)
+        return false;
+    size_t len = std::strlen(name);
+    if (len + 1 > static_cast<size_t>(cap))
+        return false;
+    std::memcpy(buf, name, len + 1);
+    return true;
+}
+
+void FormShowAbout() {
+    ShowAboutBox();
+}
+
+void FormQuit(int code) {
+    QuitMainLoop(code);
+}
