@@ -1,0 +1,1018 @@
+// End-to-end test of Quorvalis.exe: prepares a fresh launcher, emulator and cartridge directory,
+// starts the launcher as its own process and works it only through the window system, as a
+// user would: the first-run prompts, the main window's controls, the settings file, the
+// stand-in emulator's record of how it was started, the About box and the ways to quit.
+//
+// Usage: qv_e2e <Quorvalis.exe> <stand-in Zelko.exe>
+//        qv_e2e --pose <dir> <Quorvalis.exe> <stand-in Zelko.exe>
+// Unix paths (/a/b) are taken as Wine's Z:\a\b. The second form arranges the windows for
+// screenshots: it writes <dir>\ready-main (and later ready-about) holding the window's screen
+// rectangle, and goes on when <dir>\shot-main (shot-about) appears.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+
+namespace {
+
+// ---- results ------------------------------------------------------------------------------
+
+int g_passed = 0;
+int g_failed = 0;
+
+void Check(bool ok, const char* what, const std::string& detail = std::string()) {
+    if (ok) {
+        ++g_passed;
+        std::printf("[  OK  ] %s\n", what);
+    } else {
+        ++g_failed;
+        std::printf("[ FAIL ] %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
+    }
+    std::fflush(stdout);
+}
+
+void CheckEq(const std::string& got, const std::string& want, const char* what) {
+    Check(got == want, what, "got \"" + got + "\", want \"" + want + "\"");
+}
+
+void CheckEqInt(long long got, long long want, const char* what) {
+    Check(got == want, what, "got " + std::to_string(got) + ", want " + std::to_string(want));
+}
+
+// ---- small helpers ------------------------------------------------------------------------
+
+constexpr DWORD kTimeoutMs = 15000;
+
+// Polls cond every 20 ms until it holds or timeoutMs have passed.
+template <typename F> bool WaitFor(F cond, DWORD timeoutMs = kTimeoutMs) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (cond())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+}
+
+std::string WinPath(const char* arg) {
+    std::string p = arg;
+    if (!p.empty() && p[0] == '/')
+        p = "Z:" + p;
+    for (char& c : p)
+        if (c == '/')
+            c = '\\';
+    return p;
+}
+
+std::string ShortPath(const std::string& path) {
+    char buf[MAX_PATH];
+    DWORD n = GetShortPathNameA(path.c_str(), buf, MAX_PATH);
+    return (n == 0 || n >= MAX_PATH) ? path : std::string(buf, n);
+}
+
+std::string LongPath(const std::string& path) {
+    char buf[MAX_PATH];
+    DWORD n = GetLongPathNameA(path.c_str(), buf, MAX_PATH);
+    return (n == 0 || n >= MAX_PATH) ? path : std::string(buf, n);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+    return lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::string text;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return text;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    std::fclose(f);
+    return text;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// One settings file section as (key, value) pairs in file order; found tells whether the
+// section exists. Names match without regard to case, as the launcher's reads do.
+struct IniSection {
+    bool found = false;
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+
+IniSection ReadIniSection(const std::string& path, const std::string& section) {
+    IniSection result;
+    bool inside = false;
+    for (const std::string& line : SplitLines(ReadWholeFile(path))) {
+        if (!line.empty() && line[0] == '[') {
+            size_t close = line.find(']');
+            inside = close != std::string::npos && SameText(line.substr(1, close - 1), section);
+            result.found = result.found || inside;
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (inside && eq != std::string::npos)
+            result.entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return result;
+}
+
+std::string IniValue(const IniSection& s, const std::string& key, const char* missing = "<none>") {
+    for (const auto& kv : s.entries)
+        if (SameText(kv.first, key))
+            return kv.second;
+    return missing;
+}
+
+std::string IniKeys(const IniSection& s) {
+    std::string keys;
+    for (const auto& kv : s.entries)
+        keys += (keys.empty() ? "" : ",") + kv.first;
+    return keys;
+}
+
+// ---- the stand-in emulator's log ------------------------------------------------------------
+
+struct StubRecord {
+    std::string cmdline;
+    std::string cwd;
+    std::vector<std::string> args;
+};
+
+std::vector<StubRecord> ReadStubLog(const std::string& path) {
+    std::vector<StubRecord> records;
+    StubRecord cur;
+    bool open = false;
+    for (const std::string& line : SplitLines(ReadWholeFile(path))) {
+        if (line == "BEGIN") {
+            cur = StubRecord();
+            open = true;
+        } else if (line == "END" && open) {
+            records.push_back(cur);
+            open = false;
+        } else if (line.rfind("cmdline=", 0) == 0) {
+            cur.cmdline = line.substr(8);
+        } else if (line.rfind("cwd=", 0) == 0) {
+            cur.cwd = line.substr(4);
+        } else if (line.rfind("arg=", 0) == 0) {
+            cur.args.push_back(line.substr(4));
+        }
+    }
+    return records;
+}
+
+// ---- windows of another process -------------------------------------------------------------
+
+struct FindTop {
+    DWORD pid;
+    const char* cls;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindTopProc(HWND hwnd, LPARAM lp) {
+    auto* f = reinterpret_cast<FindTop*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != f->pid || !IsWindowVisible(hwnd))
+        return TRUE;
+    char cls[64] = {};
+    char title[256] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    GetWindowTextA(hwnd, title, sizeof title); // a top-level caption is stored by the system
+    if ((f->cls == nullptr || std::strcmp(cls, f->cls) == 0) &&
+        (f->title == nullptr || std::strcmp(title, f->title) == 0)) {
+        f->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopWindow(DWORD pid, const char* cls, const char* title) {
+    FindTop f{pid, cls, title, nullptr};
+    EnumWindows(FindTopProc, reinterpret_cast<LPARAM>(&f));
+    return f.found;
+}
+
+HWND WaitTopWindow(DWORD pid, const char* cls, const char* title, DWORD timeoutMs = kTimeoutMs) {
+    HWND hwnd = nullptr;
+    WaitFor([&] { return (hwnd = FindTopWindow(pid, cls, title)) != nullptr; }, timeoutMs);
+    return hwnd;
+}
+
+LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(hwnd, msg, wp, lp, SMTO_NORMAL, kTimeoutMs, &result);
+    return static_cast<LRESULT>(result);
+}
+
+// The text of another process's window (WM_GETTEXT is carried across processes).
+std::string Text(HWND hwnd) {
+    char buf[1024] = {};
+    Send(hwnd, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf));
+    return buf;
+}
+
+void SetText(HWND hwnd, const char* text) {
+    Send(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+std::string ClassOf(HWND hwnd) {
+    char cls[64] = {};
+    GetClassNameA(hwnd, cls, sizeof cls);
+    return cls;
+}
+
+LONG StyleOf(HWND hwnd) {
+    return GetWindowLongA(hwnd, GWL_STYLE);
+}
+
+bool IsChecked(HWND dlg, int id) {
+    return Send(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// The list's items; ANSI LB_GETTEXT comes back as UTF-16 across processes, so ask in UTF-16.
+std::vector<std::string> ListItems(HWND list) {
+    std::vector<std::string> items;
+    int count = static_cast<int>(Send(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t wide[MAX_PATH] = {};
+        DWORD_PTR r = 0;
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL,
+                            kTimeoutMs, &r);
+        char narrow[MAX_PATH * 2] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+        items.push_back(narrow);
+    }
+    return items;
+}
+
+std::string Join(const std::vector<std::string>& items) {
+    std::string s;
+    for (const std::string& i : items)
+        s += (s.empty() ? "" : ",") + i;
+    return s;
+}
+
+// A click with the left button at (x, y) of hwnd's client area, delivered to the control.
+void ClickAt(HWND hwnd, int x, int y) {
+    Send(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    Send(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// Clicks into a control so that it takes the keyboard focus, as a user does before typing.
+void ClickInto(HWND hwnd) {
+    ClickAt(hwnd, 2, 2);
+}
+
+// The centre of a list item, in the list's client coordinates.
+POINT ItemPoint(HWND list, int index) {
+    int height = static_cast<int>(Send(list, LB_GETITEMHEIGHT, 0, 0));
+    int top = static_cast<int>(Send(list, LB_GETTOPINDEX, 0, 0));
+    RECT rc;
+    GetClientRect(list, &rc);
+    return POINT{rc.right / 2, (index - top) * height + height / 2};
+}
+
+int IndexOf(HWND list, const char* name) {
+    std::vector<std::string> items = ListItems(list);
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i] == name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void ClickItem(HWND list, const char* name) {
+    POINT p = ItemPoint(list, IndexOf(list, name));
+    ClickAt(list, p.x, p.y);
+}
+
+void DoubleClickItem(HWND list, const char* name) {
+    POINT p = ItemPoint(list, IndexOf(list, name));
+    LPARAM at = MAKELPARAM(p.x, p.y);
+    Send(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    Send(list, WM_LBUTTONUP, 0, at);
+    Send(list, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    Send(list, WM_LBUTTONUP, 0, at);
+}
+
+// ---- the launcher process -------------------------------------------------------------------
+
+struct Launcher {
+    PROCESS_INFORMATION pi{};
+    HWND main = nullptr;
+};
+
+bool StartLauncher(const std::string& exe, const std::string& cwd, Launcher* l) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"";
+    std::vector<char> buf(cmd.begin(), cmd.end());
+    buf.push_back('\0');
+    if (!CreateProcessA(exe.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.c_str(),
+                        &si, &l->pi))
+        return false;
+    l->main = WaitTopWindow(l->pi.dwProcessId, "Quorvalis", "Quorvalis '95");
+    return l->main != nullptr;
+}
+
+// Waits for the process to end; its exit code, or -1 when it did not end in time.
+long long WaitExit(Launcher* l, DWORD timeoutMs = kTimeoutMs) {
+    if (WaitForSingleObject(l->pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(l->pi.hProcess, &code);
+    return code;
+}
+
+void Kill(Launcher* l) {
+    if (l->pi.hProcess != nullptr && WaitForSingleObject(l->pi.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(l->pi.hProcess, 99);
+        WaitForSingleObject(l->pi.hProcess, 5000);
+    }
+    if (l->pi.hProcess != nullptr) {
+        CloseHandle(l->pi.hProcess);
+        CloseHandle(l->pi.hThread);
+    }
+    l->pi = PROCESS_INFORMATION{};
+}
+
+// Waits until the launcher is idle again (its queue is empty and it waits for input).
+void WaitIdle(Launcher* l) {
+    WaitForInputIdle(l->pi.hProcess, kTimeoutMs);
+}
+
+// ---- the test tree --------------------------------------------------------------------------
+
+struct Tree {
+    std::string base;
+    std::string launcherDir, launcherExe, iniPath;
+    std::string emuDir, emuExe, stubLog;
+    std::string cartDir;
+};
+
+// A ROM image whose header name field (48 bytes at offset 336) holds name padded with spaces.
+std::string RomImage(const char* name) {
+    std::string rom(1024, '\0');
+    std::string field = name;
+    field.resize(48, ' ');
+    rom.replace(336, 48, field);
+    rom.replace(0x100, 16, "SEGA GENESIS    ");
+    return rom;
+}
+
+struct RomSpec {
+    const char* file;
+    const char* header;
+};
+const RomSpec kRoms[] = {
+    {"MOLEQST.BIN", "TURBO MOLE QUEST"},
+    {"ALPHA.MD", "ALPHA  STRIKE"},
+    {"ZETA.SMD", "ZETA FORCE"},
+    {"BETA.MGD", "BETA RACER"},
+};
+
+bool MakeTree(const std::string& base, const std::string& launcher, const std::string& stub,
+              Tree* t) {
+    t->base = base;
+    t->launcherDir = base + "\\Launcher Dir";
+    t->launcherExe = t->launcherDir + "\\Quorvalis.exe";
+    t->iniPath = t->launcherDir + "\\Quorvalis.ini";
+    t->emuDir = base + "\\Emulator Files";
+    t->emuExe = t->emuDir + "\\Zelko.exe";
+    t->stubLog = t->emuDir + "\\zelko.log";
+    t->cartDir = base + "\\Cartridge Library";
+    bool ok = CreateDirectoryA(base.c_str(), nullptr) &&
+              CreateDirectoryA(t->launcherDir.c_str(), nullptr) &&
+              CreateDirectoryA(t->emuDir.c_str(), nullptr) &&
+              CreateDirectoryA(t->cartDir.c_str(), nullptr) &&
+              CreateDirectoryA((t->cartDir + "\\GAMES.BIN").c_str(), nullptr) &&
+              CopyFileA(launcher.c_str(), t->launcherExe.c_str(), FALSE) &&
+              CopyFileA(stub.c_str(), t->emuExe.c_str(), FALSE);
+    for (const RomSpec& r : kRoms)
+        ok = ok && WriteWholeFile(t->cartDir + "\\" + r.file, RomImage(r.header));
+    ok = ok && WriteWholeFile(t->cartDir + "\\README.TXT", "not a cartridge\r\n");
+    // Options stored before the first start: a full set for ZETA.SMD (a frame value of 0 is
+    // shown as 9) and an empty title for ALPHA.MD (built from its header).
+    ok = ok && WriteWholeFile(t->iniPath, "[ZETA.SMD]\r\nTitle=Zeta Custom\r\nNoSound=1\r\n"
+                                          "Z80=1\r\nVersion=Japan\r\nFrames=0\r\n"
+                                          "[ALPHA.MD]\r\nTitle=\r\nNoSound=0\r\nZ80=1\r\n"
+                                          "Version=Europe\r\nFrames=4\r\n");
+    return ok;
+}
+
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+// ---- the open-file dialog -------------------------------------------------------------------
+
+constexpr int kFileNameCombo = 0x47C; // ComboBoxEx32 > ComboBox > Edit, all with this ID
+constexpr int kFilterCombo = 0x470;
+
+HWND FileNameEdit(HWND dlg) {
+    HWND cbex = GetDlgItem(dlg, kFileNameCombo);
+    if (cbex == nullptr)
+        return GetDlgItem(dlg, 0x480);
+    if (ClassOf(cbex) == "Edit")
+        return cbex;
+    HWND combo = FindWindowExA(cbex, nullptr, "ComboBox", nullptr);
+    HWND edit = FindWindowExA(combo != nullptr ? combo : cbex, nullptr, "Edit", nullptr);
+    return edit != nullptr ? edit : cbex;
+}
+
+// Types path into the prompt's file-name field and presses Open.
+void AnswerPrompt(HWND dlg, const std::string& path) {
+    SetText(FileNameEdit(dlg), path.c_str());
+    PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
+}
+
+const char* const kEmuPrompt = "Find Zelko.exe";
+const char* const kCartPrompt = "Open a cartridge to locate your cartridge directory";
+
+// ---- the test groups ------------------------------------------------------------------------
+
+// First start in a fresh directory: both prompts, one of them cancelled once.
+bool TestFirstRun(const Tree& t, Launcher* l) {
+    Check(StartLauncher(t.launcherExe, t.base, l), "launcher starts and shows its main window");
+    if (l->main == nullptr)
+        return false;
+    DWORD pid = l->pi.dwProcessId;
+
+    HWND dlg = WaitTopWindow(pid, "#32770", kEmuPrompt);
+    Check(dlg != nullptr, "emulator prompt appears, titled \"Find Zelko.exe\"");
+    if (dlg == nullptr)
+        return false;
+    // The main window is up, centred and titled before the prompt, its list still empty.
+    Check(IsWindowVisible(l->main) != 0, "main window visible while the prompt is open");
+    CheckEqInt(Send(GetDlgItem(l->main, IDC_CARTLIST), LB_GETCOUNT, 0, 0), 0,
+               "cartridge list still empty during the prompts");
+    Check(!IsChecked(l->main, IDC_USA), "USA not yet checked during the prompts");
+    CheckEq(Text(GetDlgItem(l->main, IDC_FRAMES)), "", "frame value not yet set during prompts");
+    Check(GetWindow(dlg, GW_OWNER) == l->main, "emulator prompt is owned by the main window");
+    CheckEq(Text(FileNameEdit(dlg)), "Zelko.exe", "emulator prompt pre-filled with Zelko.exe");
+    CheckEq(Text(GetDlgItem(dlg, kFilterCombo)), "Zelko.exe", "emulator prompt filter");
+
+    // Cancelled: the same prompt comes back.
+    PostMessageA(GetDlgItem(dlg, IDCANCEL), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(dlg); }), "cancelled emulator prompt closes");
+    dlg = WaitTopWindow(pid, "#32770", kEmuPrompt);
+    Check(dlg != nullptr, "cancelled emulator prompt is shown again");
+    if (dlg == nullptr)
+        return false;
+    CheckEq(Text(FileNameEdit(dlg)), "Zelko.exe", "re-shown prompt still holds Zelko.exe");
+    AnswerPrompt(dlg, t.emuExe);
+
+    dlg = WaitTopWindow(pid, "#32770", kCartPrompt);
+    Check(dlg != nullptr, "cartridge prompt appears with its title");
+    if (dlg == nullptr)
+        return false;
+    Check(FindTopWindow(pid, "#32770", kEmuPrompt) == nullptr, "emulator prompt has closed");
+    CheckEq(Text(FileNameEdit(dlg)), "", "cartridge prompt starts with an empty file name");
+    CheckEq(Text(GetDlgItem(dlg, kFilterCombo)), "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)",
+            "cartridge prompt filter");
+    AnswerPrompt(dlg, t.cartDir + "\\MOLEQST.BIN");
+
+    HWND list = GetDlgItem(l->main, IDC_CARTLIST);
+    Check(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) > 0; }),
+          "cartridge list filled after the prompts");
+    Check(WaitFor([&] { return Text(GetDlgItem(l->main, IDC_FRAMES)) == "2"; }),
+          "start-up completes with the frame value set");
+
+    IniSection paths = ReadIniSection(t.iniPath, "Quorvalis Paths");
+    Check(paths.found, "settings file holds the section \"Quorvalis Paths\"");
+    CheckEq(IniValue(paths, "QuorvalisPath"), ShortPath(t.launcherDir + "\\"),
+            "QuorvalisPath: the launcher's directory, short form, with backslash");
+    CheckEq(IniValue(paths, "EmulatorPath"), ShortPath(t.emuExe),
+            "EmulatorPath: the chosen emulator, short form");
+    CheckEq(IniValue(paths, "CartPath"), ShortPath(t.cartDir + "\\"),
+            "CartPath: the chosen cartridge's directory, short form, with backslash");
+    Check(ReadIniSection(t.iniPath, "ZETA.SMD").found,
+          "stored cartridge sections survive the first run");
+    return true;
+}
+
+struct ControlSpec {
+    int id;
+    const char* cls;
+    const char* text;
+    LONG styles; // bits that must be set
+    LONG absent; // bits that must be clear
+};
+
+// The main window: class, caption, each control in template order, defaults, the spin control.
+void TestMainWindow(Launcher* l) {
+    HWND w = l->main;
+    CheckEq(ClassOf(w), "Quorvalis", "main window class");
+    CheckEq(Text(w), "Quorvalis '95", "main window caption");
+    LONG style = StyleOf(w);
+    Check((style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)) ==
+                  (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX) &&
+              !(style & (WS_MAXIMIZEBOX | WS_THICKFRAME)),
+          "main window: caption, system menu, minimize box only; fixed size");
+    RECT rc;
+    GetWindowRect(w, &rc);
+    int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
+    int sx = GetSystemMetrics(SM_CXSCREEN) / 2, sy = GetSystemMetrics(SM_CYSCREEN) / 2;
+    Check(std::abs(cx - sx) <= 2 && std::abs(cy - sy) <= 2, "main window is centred on screen",
+          std::to_string(cx) + "," + std::to_string(cy) + " vs " + std::to_string(sx) + "," +
+              std::to_string(sy));
+
+    const ControlSpec controls[] = {
+        // WS_VSCROLL is cleared by the list itself while all items fit.
+        {IDC_CARTLIST, "ListBox", "", LBS_NOTIFY | LBS_SORT | LBS_HASSTRINGS | WS_TABSTOP,
+         LBS_NOINTEGRALHEIGHT},
+        {IDC_TITLE, "Edit", "", WS_TABSTOP, ES_AUTOHSCROLL | ES_NUMBER},
+        {IDC_USA, "Button", "&USA", BS_AUTORADIOBUTTON | WS_TABSTOP, WS_GROUP},
+        {IDC_EUROPE, "Button", "&Europe", BS_AUTORADIOBUTTON | WS_TABSTOP, WS_GROUP},
+        {IDC_JAPAN, "Button", "&Japan", BS_AUTORADIOBUTTON | WS_TABSTOP, WS_GROUP},
+        {IDC_FRAMES, "Edit", "2", WS_TABSTOP, ES_AUTOHSCROLL | ES_NUMBER},
+        {IDC_FRAMESPIN, "msctls_updown32", "", UDS_AUTOBUDDY | UDS_SETBUDDYINT, UDS_WRAP},
+        {IDC_NOSOUND, "Button", "&No Sound", BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_Z80, "Button", "Enable &Z-80", BS_AUTOCHECKBOX | WS_TABSTOP, 0},
+        {IDC_LAUNCH, "Button", "&Launch Emulator", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 0},
+        {IDC_SAVE, "Button", "&Save Config", WS_TABSTOP, BS_DEFPUSHBUTTON},
+        {IDC_DELETE, "Button", "&Delete Config", WS_TABSTOP, BS_DEFPUSHBUTTON},
+        {IDC_ABOUT, "Button", "&About", WS_TABSTOP, BS_DEFPUSHBUTTON},
+        {IDC_EXIT, "Button", "E&xit", WS_TABSTOP, BS_DEFPUSHBUTTON},
+    };
+    for (const ControlSpec& c : controls) {
+        HWND h = GetDlgItem(w, c.id);
+        std::string what = "control " + std::to_string(c.id) + " \"" + c.text + "\"";
+        Check(h != nullptr && SameText(ClassOf(h), c.cls), (what + ": class").c_str(), ClassOf(h));
+        CheckEq(Text(h), c.text, (what + ": text").c_str());
+        LONG s = StyleOf(h);
+        Check((s & c.styles) == c.styles && (s & c.absent) == 0 && (s & WS_VISIBLE),
+              (what + ": styles").c_str(), std::to_string(s));
+        // The dialog's 3-D look turns a plain border into a sunken client edge.
+        if (c.id == IDC_CARTLIST || c.id == IDC_TITLE || c.id == IDC_FRAMES)
+            Check((s & WS_BORDER) || (GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_CLIENTEDGE),
+                  (what + ": has a border").c_str());
+    }
+
+    // Template order (the tab order): the children in creation order, group boxes last.
+    std::vector<std::string> order;
+    for (HWND h = GetWindow(w, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        int id = GetDlgCtrlID(h);
+        order.push_back(id == 0xFFFF || id == -1 ? Text(h) : std::to_string(id));
+    }
+    CheckEq(Join(order), "101,103,110,108,109,111,112,106,107,102,104,113,105,100,Version,Frames",
+            "controls in template order, the group boxes last");
+
+    HWND list = GetDlgItem(w, IDC_CARTLIST);
+    CheckEq(Join(ListItems(list)), "ALPHA.MD,BETA.MGD,MOLEQST.BIN,ZETA.SMD",
+            "list holds the four cartridges sorted; no README.TXT, no GAMES.BIN directory");
+    CheckEqInt(Send(list, LB_GETCURSEL, 0, 0), LB_ERR, "no cartridge selected after start-up");
+    Check(IsChecked(w, IDC_USA) && !IsChecked(w, IDC_EUROPE) && !IsChecked(w, IDC_JAPAN),
+          "USA checked after start-up");
+    Check(!IsChecked(w, IDC_NOSOUND) && !IsChecked(w, IDC_Z80),
+          "both check boxes unchecked after start-up");
+    CheckEq(Text(GetDlgItem(w, IDC_TITLE)), "", "title empty after start-up");
+
+    HWND spin = GetDlgItem(w, IDC_FRAMESPIN);
+    HWND frames = GetDlgItem(w, IDC_FRAMES);
+    CheckEqInt(Send(spin, UDM_GETRANGE, 0, 0), 0x00010009, "spin range 1 to 9");
+    Check(reinterpret_cast<HWND>(Send(spin, UDM_GETBUDDY, 0, 0)) == frames,
+          "spin control's buddy is the frame value field");
+    RECT src;
+    GetClientRect(spin, &src);
+    int up = src.bottom / 4, down = src.bottom * 3 / 4, mid = src.right / 2;
+    ClickAt(spin, mid, up);
+    CheckEq(Text(frames), "3", "spin up from 2 gives 3");
+    for (int i = 0; i < 8; ++i)
+        ClickAt(spin, mid, up);
+    CheckEq(Text(frames), "9", "spin up stops at 9");
+    ClickAt(spin, mid, down);
+    CheckEq(Text(frames), "8", "spin down from 9 gives 8");
+    for (int i = 0; i < 10; ++i)
+        ClickAt(spin, mid, down);
+    CheckEq(Text(frames), "1", "spin down stops at 1");
+    SetText(frames, "5");
+    ClickAt(spin, mid, up);
+    CheckEq(Text(frames), "6", "spin steps from the number shown in the field");
+}
+
+struct FormState {
+    std::string title, frames;
+    bool noSound, z80, usa, europe, japan;
+};
+
+FormState ReadFormState(HWND w) {
+    return FormState{Text(GetDlgItem(w, IDC_TITLE)), Text(GetDlgItem(w, IDC_FRAMES)),
+                     IsChecked(w, IDC_NOSOUND),      IsChecked(w, IDC_Z80),
+                     IsChecked(w, IDC_USA),          IsChecked(w, IDC_EUROPE),
+                     IsChecked(w, IDC_JAPAN)};
+}
+
+std::string Describe(const FormState& f) {
+    std::string region = f.usa ? "USA" : f.europe ? "Europe" : f.japan ? "Japan" : "none";
+    if ((f.usa + f.europe + f.japan) > 1)
+        region = "several";
+    return "title=\"" + f.title + "\" frames=\"" + f.frames +
+           "\" nosound=" + (f.noSound ? "1" : "0") + " z80=" + (f.z80 ? "1" : "0") +
+           " region=" + region;
+}
+
+// Selecting cartridges shows the header title or the stored options.
+void TestSelection(Launcher* l) {
+    HWND w = l->main;
+    HWND list = GetDlgItem(w, IDC_CARTLIST);
+    struct Case {
+        const char* rom;
+        const char* want;
+        const char* what;
+    };
+    const Case cases[] = {
+        {"MOLEQST.BIN", "title=\"Turbo Mole Quest \" frames=\"2\" nosound=0 z80=0 region=USA",
+         "no stored options: header title and the defaults"},
+        {"ZETA.SMD", "title=\"Zeta Custom\" frames=\"9\" nosound=1 z80=1 region=Japan",
+         "stored options shown; stored frame value 0 shown as 9"},
+        {"ALPHA.MD", "title=\"Alpha Strike \" frames=\"4\" nosound=0 z80=1 region=Europe",
+         "stored empty title built from the header; other options stored"},
+        {"BETA.MGD", "title=\"Beta Racer \" frames=\"2\" nosound=0 z80=0 region=USA",
+         "next cartridge without options resets the form to the defaults"},
+    };
+    for (const Case& c : cases) {
+        ClickItem(list, c.rom);
+        CheckEqInt(Send(list, LB_GETCURSEL, 0, 0), IndexOf(list, c.rom),
+                   (std::string(c.rom) + " selected by a click").c_str());
+        CheckEq(Describe(ReadFormState(w)), c.want, (std::string(c.rom) + ": " + c.what).c_str());
+    }
+}
+
+// The frame value field keeps to one digit from 1 to 9 as text is typed or set.
+void TestFramesField(Launcher* l) {
+    HWND frames = GetDlgItem(l->main, IDC_FRAMES);
+    struct Case {
+        const char* set;
+        const char* want;
+    };
+    const Case cases[] = {{"5", "5"}, {"57", "9"}, {"0", "9"}, {"x", "x"}, {"", ""}, {"12", "9"}};
+    for (const Case& c : cases) {
+        SetText(frames, c.set);
+        CheckEq(Text(frames), c.want,
+                ("frame value field given \"" + std::string(c.set) + "\"").c_str());
+    }
+}
+
+// Save Config, the list's focus notification discarding a change, Delete Config.
+void TestSaveDelete(const Tree& t, Launcher* l) {
+    HWND w = l->main;
+    HWND list = GetDlgItem(w, IDC_CARTLIST);
+    ClickItem(list, "MOLEQST.BIN");
+    ClickInto(GetDlgItem(w, IDC_TITLE));
+    SetText(GetDlgItem(w, IDC_TITLE), "Mole Quest Deluxe");
+    ClickInto(GetDlgItem(w, IDC_FRAMES));
+    SetText(GetDlgItem(w, IDC_FRAMES), "5");
+    Send(GetDlgItem(w, IDC_NOSOUND), BM_CLICK, 0, 0);
+    Send(GetDlgItem(w, IDC_EUROPE), BM_CLICK, 0, 0);
+    CheckEq(Describe(ReadFormState(w)),
+            "title=\"Mole Quest Deluxe\" frames=\"5\" nosound=1 z80=0 region=Europe",
+            "form edited: title, frames, No Sound, Europe (one region only)");
+    Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
+    IniSection s = ReadIniSection(t.iniPath, "MOLEQST.BIN");
+    Check(s.found, "Save Config creates the cartridge's section");
+    CheckEq(IniKeys(s), "Title,NoSound,Z80,Version,Frames", "Save Config writes keys in order");
+    CheckEq(IniValue(s, "Title") + "|" + IniValue(s, "NoSound") + "|" + IniValue(s, "Z80") + "|" +
+                IniValue(s, "Version") + "|" + IniValue(s, "Frames"),
+            "Mole Quest Deluxe|1|0|Europe|5", "Save Config stores the form's values");
+
+    // Two digits typed: the field shows 9; a letter is stored as it is.
+    ClickInto(GetDlgItem(w, IDC_FRAMES));
+    SetText(GetDlgItem(w, IDC_FRAMES), "q");
+    Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
+    CheckEq(IniValue(ReadIniSection(t.iniPath, "MOLEQST.BIN"), "Frames"), "q",
+            "a letter in the frame value field is stored as it is");
+    SetText(GetDlgItem(w, IDC_FRAMES), "5");
+    Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
+
+    // An unsaved change is discarded when the list reports (here: it takes the focus).
+    ClickInto(GetDlgItem(w, IDC_TITLE));
+    SetText(GetDlgItem(w, IDC_TITLE), "Unsaved Title");
+    Send(GetDlgItem(w, IDC_Z80), BM_CLICK, 0, 0);
+    Send(GetDlgItem(w, IDC_JAPAN), BM_CLICK, 0, 0);
+    Check(IsChecked(w, IDC_Z80) && IsChecked(w, IDC_JAPAN), "unsaved change made in the form");
+    ClickItem(list, "MOLEQST.BIN");
+    CheckEq(Describe(ReadFormState(w)),
+            "title=\"Mole Quest Deluxe\" frames=\"5\" nosound=1 z80=0 region=Europe",
+            "clicking into the list discards the unsaved change");
+    CheckEq(IniValue(ReadIniSection(t.iniPath, "MOLEQST.BIN"), "Title"), "Mole Quest Deluxe",
+            "discarded change never reached the settings file");
+
+    // Delete Config removes the section and reloads the defaults with the header title.
+    Send(GetDlgItem(w, IDC_DELETE), BM_CLICK, 0, 0);
+    Check(!ReadIniSection(t.iniPath, "MOLEQST.BIN").found, "Delete Config removes the section");
+    Check(ReadIniSection(t.iniPath, "ZETA.SMD").found &&
+              ReadIniSection(t.iniPath, "Quorvalis Paths").found,
+          "Delete Config leaves the other sections alone");
+    CheckEq(Describe(ReadFormState(w)),
+            "title=\"Turbo Mole Quest \" frames=\"2\" nosound=0 z80=0 region=USA",
+            "Delete Config reloads the defaults and the header title");
+}
+
+// Launch Emulator and a double-click, seen through the stand-in's log.
+void TestLaunch(const Tree& t, Launcher* l) {
+    HWND w = l->main;
+    HWND list = GetDlgItem(w, IDC_CARTLIST);
+    IniSection paths = ReadIniSection(t.iniPath, "Quorvalis Paths");
+    std::string emu = IniValue(paths, "EmulatorPath");
+    std::string carts = IniValue(paths, "CartPath");
+    std::string emuDir = emu.substr(0, emu.rfind('\\'));
+    size_t before = ReadStubLog(t.stubLog).size();
+
+    auto nextRecord = [&](StubRecord* rec) {
+        bool ok = WaitFor([&] { return ReadStubLog(t.stubLog).size() > before; });
+        if (ok)
+            *rec = ReadStubLog(t.stubLog)[before];
+        before = ReadStubLog(t.stubLog).size();
+        return ok;
+    };
+    auto sameDir = [](const std::string& a, const std::string& b) {
+        return SameText(a, b) || SameText(LongPath(a), LongPath(b));
+    };
+
+    // Launch Emulator with every switch: the order is fixed whatever the form's layout.
+    ClickItem(list, "ZETA.SMD");
+    Send(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
+    StubRecord rec;
+    Check(nextRecord(&rec), "Launch Emulator starts the emulator");
+    CheckEq(rec.cmdline, emu + "  -frame 9 -nosound -z80 -japan " + carts + "ZETA.SMD",
+            "command line: path, two spaces, -frame, switches in order, full cartridge path");
+    Check(sameDir(rec.cwd, emuDir), "emulator starts in its own directory",
+          rec.cwd + " vs " + emuDir);
+    CheckEq(Join(rec.args), "-frame,9,-nosound,-z80,-japan," + carts + "ZETA.SMD",
+            "emulator receives the arguments one by one");
+
+    // Both options off and USA; a letter as frame value; launched twice gives the same line.
+    ClickItem(list, "BETA.MGD");
+    ClickInto(GetDlgItem(w, IDC_FRAMES));
+    SetText(GetDlgItem(w, IDC_FRAMES), "k");
+    for (int i = 0; i < 2; ++i) {
+        Send(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
+        Check(nextRecord(&rec), "Launch Emulator starts the emulator again");
+        CheckEq(rec.cmdline, emu + "  -frame k " + carts + "BETA.MGD",
+                i == 0 ? "no switches; the frame value passed as typed"
+                       : "second launch builds the same command line");
+    }
+
+    // A double-click launches, then reloads: the launch takes the form's unsaved frame value,
+    // the reload then shows the stored one.
+    ClickItem(list, "ALPHA.MD");
+    CheckEq(Text(GetDlgItem(w, IDC_FRAMES)), "4", "ALPHA.MD shows its stored frame value");
+    SetText(GetDlgItem(w, IDC_FRAMES), "7");
+    POINT p = ItemPoint(list, IndexOf(list, "ALPHA.MD"));
+    Send(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    Send(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    Check(nextRecord(&rec), "double-click starts the emulator");
+    CheckEq(rec.cmdline, emu + "  -frame 7 -z80 -europe " + carts + "ALPHA.MD",
+            "double-click launches with the form as it was before the reload");
+    CheckEq(Text(GetDlgItem(w, IDC_FRAMES)), "4", "double-click then reloads the stored options");
+
+    // A full double-click by the mouse on another cartridge.
+    DoubleClickItem(list, "MOLEQST.BIN");
+    Check(nextRecord(&rec), "mouse double-click on a cartridge starts the emulator");
+    CheckEq(rec.cmdline, emu + "  -frame 2 " + carts + "MOLEQST.BIN",
+            "mouse double-click launches the clicked cartridge");
+    Check(sameDir(rec.cwd, emuDir), "double-click also starts it in the emulator's directory");
+    Check(ReadStubLog(t.stubLog).size() == before, "each launch starts the emulator once");
+}
+
+// Posts a key press to hwnd, then waits until the launcher has handled it. A push button's
+// highlight is used as a marker: set after the key by a posted message, it shows that every
+// message posted before it has been handled.
+void PressKey(HWND hwnd, WPARAM vk, HWND marker) {
+    PostMessageA(hwnd, WM_KEYDOWN, vk, 1);
+    PostMessageA(hwnd, WM_CHAR, vk == VK_RETURN ? '\r' : 0x1B, 1);
+    PostMessageA(hwnd, WM_KEYUP, vk, 0xC0000001);
+    PostMessageA(marker, BM_SETSTATE, TRUE, 0);
+    WaitFor([&] { return !IsWindow(marker) || (Send(marker, BM_GETSTATE, 0, 0) & BST_PUSHED); });
+    if (IsWindow(marker))
+        PostMessageA(marker, BM_SETSTATE, FALSE, 0);
+}
+
+HWND OpenAbout(Launcher* l) {
+    PostMessageA(GetDlgItem(l->main, IDC_ABOUT), BM_CLICK, 0, 0);
+    return WaitTopWindow(l->pi.dwProcessId, "#32770", "About Quorvalis '95");
+}
+
+// The About box: modal, closed by OK and Enter, not by Escape.
+void TestAbout(Launcher* l) {
+    HWND about = OpenAbout(l);
+    Check(about != nullptr, "About opens a box titled \"About Quorvalis '95\"");
+    if (about == nullptr)
+        return;
+    Check(GetWindow(about, GW_OWNER) == l->main, "About box is owned by the main window");
+    Check(!IsWindowEnabled(l->main), "main window takes no input while the About box is open");
+    LONG style = StyleOf(about);
+    Check((style & WS_CAPTION) == WS_CAPTION && !(style & WS_SYSMENU),
+          "About box has a caption but no system menu or close box");
+    std::vector<std::string> texts;
+    int icons = 0, lines = 0;
+    for (HWND h = GetWindow(about, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        LONG s = StyleOf(h) & SS_TYPEMASK;
+        if (ClassOf(h) == "Static" && s == SS_ICON)
+            icons += Send(h, STM_GETICON, 0, 0) != 0;
+        else if (ClassOf(h) == "Static" && s == SS_BLACKRECT)
+            ++lines;
+        else
+            texts.push_back(Text(h));
+    }
+    CheckEq(Join(texts),
+            "Quorvalis '95,OK,Copyright (c) 1996 Quorvalis Software,Written by Tamsin Vell,"
+            "Version 1.2,quorvalis@example.net,http://www.example.net/quorvalis/",
+            "About box texts in template order");
+    CheckEqInt(icons, 2, "About box shows the launcher's icon twice");
+    CheckEqInt(lines, 2, "About box has two black lines");
+    HWND ok = GetDlgItem(about, IDOK);
+    CheckEq(Text(ok), "OK", "About box OK button");
+
+    PressKey(ok, VK_ESCAPE, ok);
+    Check(IsWindow(about) && IsWindowVisible(about), "Escape does not close the About box");
+    PostMessageA(ok, BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return !IsWindow(about); }), "OK closes the About box");
+    Check(WaitFor([&] { return IsWindowEnabled(l->main) != 0; }),
+          "main window takes input again after the About box");
+
+    about = OpenAbout(l);
+    Check(about != nullptr, "About box opens a second time");
+    if (about == nullptr)
+        return;
+    ok = GetDlgItem(about, IDOK);
+    PressKey(ok, VK_RETURN, ok);
+    Check(WaitFor([&] { return !IsWindow(about); }), "Enter closes the About box");
+    Check(WaitFor([&] { return IsWindowEnabled(l->main) != 0; }), "main window enabled again");
+}
+
+// Commands with the IDs of Enter and Escape do nothing to the main window.
+void TestDialogKeys(const Tree& t, Launcher* l) {
+    std::string before = ReadWholeFile(t.iniPath);
+    size_t launches = ReadStubLog(t.stubLog).size();
+    Send(l->main, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    Send(l->main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    Check(IsWindow(l->main) && ReadWholeFile(t.iniPath) == before &&
+              ReadStubLog(t.stubLog).size() == launches,
+          "commands 1 and 2 (Enter, Escape) do nothing");
+}
+
+int RunSuite(const std::string& launcher, const std::string& stub) {
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    std::string base = std::string(tmp) + "qv-e2e-" + std::to_string(GetCurrentProcessId());
+    RemoveTree(base);
+    Tree t;
+    if (!MakeTree(base, launcher, stub, &t)) {
+        std::printf("cannot prepare the test directory %s\n", base.c_str());
+        return 2;
+    }
+    std::printf("test directory: %s\n", base.c_str());
+
+    Launcher l;
+    if (TestFirstRun(t, &l)) {
+        TestMainWindow(&l);
+        TestSelection(&l);
+        TestFramesField(&l);
+        TestSaveDelete(t, &l);
+        TestLaunch(t, &l);
+        TestAbout(&l);
+        TestDialogKeys(t, &l);
+        PostMessageA(GetDlgItem(l.main, IDC_EXIT), BM_CLICK, 0, 0);
+        CheckEqInt(WaitExit(&l), 0, "Exit ends the process with exit code 0");
+    }
+    Kill(&l);
+
+    // Second start with the same settings file: no prompt, straight to the filled list.
+    std::string iniBefore = ReadWholeFile(t.iniPath);
+    Launcher again;
+    Check(StartLauncher(t.launcherExe, t.base, &again), "second start shows the main window");
+    if (again.main != nullptr) {
+        HWND list = GetDlgItem(again.main, IDC_CARTLIST);
+        Check(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == 4; }),
+              "second start fills the list");
+        WaitIdle(&again);
+        Check(FindTopWindow(again.pi.dwProcessId, "#32770", nullptr) == nullptr,
+              "second start shows no prompt");
+        CheckEq(ReadWholeFile(t.iniPath), iniBefore,
+                "second start rewrites QuorvalisPath with the same value");
+        PostMessageA(again.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+        CheckEqInt(WaitExit(&again), 0, "close box ends the process with exit code 0");
+    }
+    Kill(&again);
+
+    if (g_failed == 0)
+        RemoveTree(base);
+    std::printf("%d passed, %d failed\n", g_passed, g_failed);
+    return g_failed == 0 ? 0 : 1;
+}
+
+// ---- screenshots ----------------------------------------------------------------------------
+
+bool WaitFlag(const std::string& path) {
+    return WaitFor([&] { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                   120000);
+}
+
+void WriteReady(const std::string& path, HWND hwnd) {
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    WriteWholeFile(path, std::to_string(rc.left) + " " + std::to_string(rc.top) + " " +
+                             std::to_string(rc.right - rc.left) + " " +
+                             std::to_string(rc.bottom - rc.top) + "\n");
+}
+
+int RunPose(const std::string& dir, const std::string& launcher, const std::string& stub) {
+    Tree t;
+    std::string base = dir + "\\tree";
+    RemoveTree(base);
+    if (!MakeTree(base, launcher, stub, &t))
+        return 2;
+    WriteWholeFile(t.iniPath, ReadWholeFile(t.iniPath) +
+                                  "[Quorvalis Paths]\r\nEmulatorPath=" + ShortPath(t.emuExe) +
+                                  "\r\nCartPath=" + ShortPath(t.cartDir + "\\") + "\r\n");
+    Launcher l;
+    if (!StartLauncher(t.launcherExe, t.base, &l))
+        return 2;
+    HWND list = GetDlgItem(l.main, IDC_CARTLIST);
+    WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == 4; });
+    ClickItem(list, "ZETA.SMD");
+    WaitIdle(&l);
+    WriteReady(dir + "\\ready-main", l.main);
+    int rc = 0;
+    if (WaitFlag(dir + "\\shot-main")) {
+        HWND about = OpenAbout(&l);
+        if (about != nullptr) {
+            WaitIdle(&l);
+            WriteReady(dir + "\\ready-about", about);
+            WaitFlag(dir + "\\shot-about");
+            PostMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+            WaitFor([&] { return !IsWindow(about); });
+        } else {
+            rc = 1;
+        }
+    } else {
+        rc = 1;
+    }
+    PostMessageA(GetDlgItem(l.main, IDC_EXIT), BM_CLICK, 0, 0);
+    WaitExit(&l);
+    Kill(&l);
+    RemoveTree(base);
+    return rc;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "--pose") == 0)
+        return RunPose(WinPath(argv[2]), WinPath(argv[3]), WinPath(argv[4]));
+    if (argc != 3) {
+        std::printf("usage: qv_e2e <Quorvalis.exe> <Zelko.exe>\n"
+                    "       qv_e2e --pose <dir> <Quorvalis.exe> <Zelko.exe>\n");
+        return 2;
+    }
+    return RunSuite(WinPath(argv[1]), WinPath(argv[2]));
+}
