@@ -12,7 +12,7 @@ double g_scale = 1.0;
 constexpr double kPxPerUnitX = 1.5;
 constexpr double kPxPerUnitY = 1.625;
 constexpr double kBaseDpi = 96.0;
-constexpr int kBaseFontSize = 12;
+constexpr int kBaseFontSize = 11;
 
 } // namespace
 

@@ -14,7 +14,6 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Repeat_Button.H>
-#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Round_Button.H>
 #include <FL/fl_draw.H>
 
@@ -147,7 +146,10 @@ class EditField : public Fl_Input {
 // A group box: an etched frame with its caption on the top edge.
 class GroupBox : public Fl_Group {
   public:
-    GroupBox(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label) {}
+    GroupBox(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label) {
+        // The caption is drawn on the frame by draw(), not outside the group.
+        align(FL_ALIGN_INSIDE | FL_ALIGN_TOP_LEFT);
+    }
 
     void draw() override {
         if (damage() & ~FL_DAMAGE_CHILD) {
@@ -169,6 +171,29 @@ class GroupBox : public Fl_Group {
         } else {
             draw_children();
         }
+    }
+};
+
+// The default push button: Enter anywhere in the window presses it (unless a control uses
+// the key itself), and it wears the window system's dark outline. Its mnemonic still works.
+class DefaultButton : public Fl_Button {
+  public:
+    DefaultButton(int x, int y, int w, int h, const char* label) : Fl_Button(x, y, w, h, label) {}
+
+    int handle(int event) override {
+        if (event == FL_SHORTCUT &&
+            (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
+            simulate_key_action();
+            do_callback();
+            return 1;
+        }
+        return Fl_Button::handle(event);
+    }
+
+    void draw() override {
+        Fl_Button::draw();
+        fl_color(FL_BLACK);
+        fl_rect(x(), y(), w(), h());
     }
 };
 
@@ -342,7 +367,7 @@ Fl_Window* CreateMainWindow() {
 
     c.noSound = MakeButton<Fl_Check_Button>(192, 90, 48, 9, "&No Sound", IDC_NOSOUND);
     c.z80 = MakeButton<Fl_Check_Button>(192, 103, 68, 9, "Enable &Z-80", IDC_Z80);
-    c.launch = MakeButton<Fl_Return_Button>(4, 116, 68, 13, "&Launch Emulator", IDC_LAUNCH);
+    c.launch = MakeButton<DefaultButton>(4, 116, 68, 13, "&Launch Emulator", IDC_LAUNCH);
     c.save = MakeButton<Fl_Button>(92, 116, 68, 14, "&Save Config", IDC_SAVE);
     c.del = MakeButton<Fl_Button>(180, 116, 68, 14, "&Delete Config", IDC_DELETE);
     c.about = MakeButton<Fl_Button>(4, 134, 68, 14, "&About", IDC_ABOUT);
