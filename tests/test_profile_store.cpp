@@ -127,14 +127,15 @@ TEST(ProfileStore, TruncatesToCapacityMinusOne) {
 TEST(ProfileStore, ReadsIntegersLikeThePlatform) {
     TempDir dir;
     std::string ini = dir.file("q.ini");
-    WriteFile(ini, "[s]\na=2\nb=abc\nc=\nd=-5\ne=  7x\nf=+12\ng=0x10\nh=4294967297\n");
+    WriteFile(ini,
+              "[s]\na=2\nb=abc\nc=\nd=-5\ne=  7x\nf=+12\ng=0x10\nh=4294967297\ni=0b101\nj=0X10\n");
     struct Case {
         const char* key;
         int def;
         int want;
     } cases[] = {
-        {"a", 9, 2},  {"b", 9, 0}, {"c", 9, 9}, {"d", 9, -5},      {"e", 9, 7},
-        {"f", 9, 12}, {"g", 9, 0}, {"h", 9, 1}, {"missing", 9, 9},
+        {"a", 9, 2},  {"b", 9, 0}, {"c", 9, 9},       {"d", 9, -5}, {"e", 9, 7}, {"f", 9, 12},
+        {"g", 9, 16}, {"h", 9, 1}, {"missing", 9, 9}, {"i", 9, 5},  {"j", 9, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(ProfileReadInt("s", c.key, c.def, ini.c_str()), c.want) << c.key;

@@ -434,8 +434,9 @@ size_t ReadValue(const char* section, const char* key, const char* def, char* bu
     return strlen(buf);
 }
 
-// Decimal reading as the Win32 function does it: leading control characters and blanks
-// skipped, one sign, then digits; anything else ends the number; overflow wraps at 32 bits.
+// Integer reading as the Win32 function does it: leading control characters and blanks
+// skipped, one sign, then digits, base 10 unless the digits start with "0x" (16), "0o" (8)
+// or "0b" (2); anything else ends the number; overflow wraps at 32 bits.
 int ParseProfileInt(const char* s) {
     while (*s && static_cast<unsigned char>(*s) <= ' ')
         ++s;
@@ -444,10 +445,24 @@ int ParseProfileInt(const char* s) {
         minus = *s == '-';
         ++s;
     }
+    uint32_t base = 10;
+    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'o' || s[1] == 'b')) {
+        base = s[1] == 'x' ? 16 : s[1] == 'o' ? 8 : 2;
+        s += 2;
+    }
     uint32_t v = 0;
-    while (*s >= '0' && *s <= '9') {
-        v = v * 10u + static_cast<uint32_t>(*s - '0');
-        ++s;
+    for (;; ++s) {
+        unsigned char c = static_cast<unsigned char>(*s);
+        uint32_t digit = 99;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'z')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'Z')
+            digit = c - 'A' + 10;
+        if (digit >= base)
+            break;
+        v = v * base + digit;
     }
     if (minus)
         v = 0u - v;
