@@ -7,13 +7,13 @@
 #include "res/resource.h"
 #include "support/fake_form.h"
 #include "support/test_util.h"
+#include "support/zelko_log.h"
 #include "ui/commands.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -22,27 +22,6 @@ using qvtest::WriteFile;
 
 namespace {
 
-#ifdef _WIN32
-const char* const kStubName = "Zelko.exe";
-#else
-const char* const kStubName = "Zelko";
-#endif
-
-// The stand-in emulator as built; under Wine the build's Unix path is on drive Z:.
-fs::path StubPath() {
-    std::string dir = QV_TOOLS_DIR;
-#ifdef _WIN32
-    if (!dir.empty() && dir[0] == '/') {
-        for (char& c : dir) {
-            if (c == '/')
-                c = '\\';
-        }
-        dir = "Z:" + dir;
-    }
-#endif
-    return fs::path(dir) / kStubName;
-}
-
 // A ROM image whose header name field (48 bytes at 336) holds name padded with spaces.
 std::string RomWithName(const std::string& name) {
     std::string rom(512, '\0');
@@ -50,47 +29,6 @@ std::string RomWithName(const std::string& name) {
     field.resize(48, ' ');
     rom.replace(336, 48, field);
     return rom;
-}
-
-// One start of the stand-in emulator as its log records it.
-struct LaunchRecord {
-    std::string cwd;
-    std::vector<std::string> args; // without the program name
-};
-
-std::vector<LaunchRecord> ParseLaunches(const std::string& text) {
-    std::vector<LaunchRecord> records;
-    std::istringstream in(text);
-    std::string line;
-    LaunchRecord cur;
-    bool open = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line == "BEGIN") {
-            cur = LaunchRecord{};
-            open = true;
-        } else if (line == "END" && open) {
-            records.push_back(cur);
-            open = false;
-        } else if (open && line.rfind("cwd=", 0) == 0) {
-            cur.cwd = line.substr(4);
-        } else if (open && line.rfind("arg=", 0) == 0) {
-            cur.args.push_back(line.substr(4));
-        }
-    }
-    return records;
-}
-
-// The emulator is not waited for: give it time to write its record.
-std::vector<LaunchRecord> WaitForLaunches(const fs::path& log, size_t count) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (;;) {
-        std::vector<LaunchRecord> records = ParseLaunches(ReadFile(log));
-        if (records.size() >= count || std::chrono::steady_clock::now() > deadline)
-            return records;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
 }
 
 std::string ReadValue(const char* section, const char* key) {
@@ -119,37 +57,30 @@ void Store(const char* rom, const Stored& s) {
 class FormCommands : public ::testing::Test {
   protected:
     qvtest::TempDir tmp;
-    fs::path savedCwd;
+    // The commands move the current directory into the temporary tree; it is restored before
+    // the tree is removed.
+    qvtest::CurrentDirGuard cwd;
     fs::path emuDir, cartDir, log;
     std::string cartDirText;
 
     void SetUp() override {
-        savedCwd = fs::current_path();
         fakeform::Reset();
         emuDir = tmp.path / "emu";
         cartDir = tmp.path / "carts";
         fs::create_directory(emuDir);
         fs::create_directory(cartDir);
         log = emuDir / "zelko.log";
-        fs::copy_file(StubPath(), emuDir / kStubName);
-        fs::permissions(emuDir / kStubName, fs::perms::owner_all, fs::perm_options::add);
+        fs::path stub = qvtest::InstallStub(emuDir);
 
         g_paths = AppPaths{};
         cartDirText = cartDir.string() + kPathSep;
         ASSERT_TRUE(CopyText(g_paths.IniPath, kPathMax, tmp.file(kIniFileName).c_str()));
         ASSERT_TRUE(CopyText(g_paths.CartDir, kPathMax, cartDirText.c_str()));
         ASSERT_TRUE(CopyText(g_paths.EmulatorDir, kPathMax, emuDir.string().c_str()));
-        ProfileWriteString(kPathsSection, kKeyEmulatorPath, (emuDir / kStubName).string().c_str(),
-                           g_paths.IniPath);
+        ProfileWriteString(kPathsSection, kKeyEmulatorPath, stub.string().c_str(), g_paths.IniPath);
 
         WriteFile(cartDir / "MOLEQST.BIN", RomWithName("TURBO MOLE QUEST"));
         WriteFile(cartDir / "ALPHA.MD", RomWithName("ALPHA  STRIKE"));
-    }
-
-    void TearDown() override {
-        // The commands move the current directory into the temporary tree; leave it before the
-        // tree is removed.
-        fs::current_path(savedCwd);
     }
 
     void ExpectForm(const std::string& title, const std::string& frames, bool noSound, bool z80,
@@ -270,11 +201,11 @@ TEST_F(FormCommands, DoubleClickLaunchesWithTheFormValuesThenReloads) {
 
     HandleFormCommand(IDC_CARTLIST, QV_LBN_DBLCLK);
 
-    auto launches = WaitForLaunches(log, 1);
+    auto launches = qvtest::WaitForStubRecords(emuDir, 1);
     ASSERT_EQ(launches.size(), 1u);
     std::vector<std::string> expected = {"-frame", "7", "-z80", "-japan", CartPath("MOLEQST.BIN")};
     EXPECT_EQ(launches[0].args, expected);
-    EXPECT_TRUE(fs::equivalent(launches[0].cwd, emuDir)) << launches[0].cwd;
+    EXPECT_TRUE(qvtest::SamePath(launches[0].cwd, emuDir)) << launches[0].cwd;
     // The launch read the form before the reload replaced it.
     int read = fakeform::FindLog("get 111");
     int shown = fakeform::FindLog("set 103");
@@ -306,7 +237,7 @@ TEST_F(FormCommands, LaunchPassesTheFormValues) {
         fakeform::SetCheckQuiet(IDC_Z80, c.z80);
         fakeform::ClickRadio(c.region);
         HandleFormCommand(IDC_LAUNCH, QV_BN_CLICKED);
-        auto launches = WaitForLaunches(log, ++n);
+        auto launches = qvtest::WaitForStubRecords(emuDir, ++n);
         ASSERT_EQ(launches.size(), n);
         std::vector<std::string> expected = c.switches;
         expected.push_back(CartPath("ALPHA.MD"));
@@ -322,7 +253,7 @@ TEST_F(FormCommands, LaunchPassesAtMostFourFrameCharacters) {
     fakeform::SetTextQuiet(IDC_FRAMES, "1234567");
     fakeform::ClickRadio(IDC_USA);
     HandleFormCommand(IDC_LAUNCH, QV_BN_CLICKED);
-    auto launches = WaitForLaunches(log, 1);
+    auto launches = qvtest::WaitForStubRecords(emuDir, 1);
     ASSERT_EQ(launches.size(), 1u);
     std::vector<std::string> expected = {"-frame", "1234", CartPath("ALPHA.MD")};
     EXPECT_EQ(launches[0].args, expected);
@@ -432,7 +363,7 @@ TEST_F(FormCommands, DoubleClickCodeLaunchesWhateverTheControl) {
     fakeform::ClickRadio(IDC_USA);
     // The launch hangs on the notification code alone; the ID then acts as usual.
     HandleFormCommand(IDC_ABOUT, QV_LBN_DBLCLK);
-    auto launches = WaitForLaunches(log, 1);
+    auto launches = qvtest::WaitForStubRecords(emuDir, 1);
     ASSERT_EQ(launches.size(), 1u);
     std::vector<std::string> expected = {"-frame", "3", CartPath("ALPHA.MD")};
     EXPECT_EQ(launches[0].args, expected);
