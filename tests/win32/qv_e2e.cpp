@@ -1001,6 +1001,7 @@ int RunPose(const std::string& dir, const std::string& launcher, const std::stri
     WaitExit(&l);
     Kill(&l);
     RemoveTree(base);
+    WriteWholeFile(dir + "\\done", rc == 0 ? "ok\n" : "failed\n");
     return rc;
 }
 
