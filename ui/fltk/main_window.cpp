@@ -208,7 +208,10 @@ class MainWindow : public Fl_Double_Window {
             // The window takes the keyboard but gives it to no control yet.
             return 1;
         }
-        if (event == FL_KEYBOARD && Fl::focus() == this && Fl::event_key() == FL_Tab) {
+        // Tab while no control has the focus: the first (Shift: the last) control takes it.
+        Fl_Widget* focus = Fl::focus();
+        bool noControlFocused = !focus || focus == this || !contains(focus);
+        if (event == FL_KEYBOARD && noControlFocused && Fl::event_key() == FL_Tab) {
             FocusFirstControl((Fl::event_state() & FL_SHIFT) != 0);
             SyncFocusReports();
             return 1;

@@ -1,0 +1,314 @@
+"""Support for the native launcher's end-to-end tests.
+
+Each test starts its own Xvfb server on a free display, lays out a launcher directory, an
+emulator directory (the recording stand-in copied as Zelko.exe) and a cartridge directory in a
+fresh temporary directory, starts the real launcher binary and drives it with xdotool.
+
+The launcher is started with QV_TEST_DUMP=1, which makes it print every control report and
+the form's state after it; the tests read what the launcher did from that trace, from the
+settings file and from the stand-in's zelko.log.
+"""
+
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+TOOLS = {}  # filled from the command line: launcher, stub, make_roms, wm_close, zelko_demo, source
+
+ROM_NAMES = ["MOLEQST.BIN", "turbomole.md", "Starfarm.smd", "pinball.MGD", "acorn_racer.bin",
+             "Zephyr.Md"]
+
+
+def parse_args(argv):
+    """--launcher X --stub Y ... then unittest's own arguments."""
+    rest = [argv[0]]
+    i = 1
+    while i < len(argv):
+        if argv[i].startswith("--") and argv[i][2:] in (
+                "launcher", "stub", "make_roms", "wm_close", "zelko_demo", "source"):
+            TOOLS[argv[i][2:]] = argv[i + 1]
+            i += 2
+        else:
+            rest.append(argv[i])
+            i += 1
+    return rest
+
+
+def main():
+    argv = parse_args(sys.argv)
+    unittest.main(argv=argv, verbosity=2)
+
+
+def wait_until(what, predicate, timeout=10.0, step=0.05):
+    end = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise AssertionError("timed out waiting for " + what)
+        time.sleep(step)
+
+
+class Xvfb:
+    """An X server of our own on a free display."""
+
+    def __init__(self, width=1024, height=768):
+        self.width, self.height = width, height
+        rng = random.Random(os.getpid() ^ int(time.time() * 1000))
+        for _ in range(20):
+            n = rng.randrange(200, 900)
+            if (os.path.exists("/tmp/.X%d-lock" % n) or
+                    os.path.exists("/tmp/.X11-unix/X%d" % n)):
+                continue
+            self.display = ":%d" % n
+            self.proc = subprocess.Popen(
+                ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height),
+                 "-nolisten", "tcp", "-dpi", "96", "-noreset"],
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            if self._wait_ready():
+                return
+            self.stop()
+        raise RuntimeError("could not start Xvfb")
+
+    def _wait_ready(self):
+        end = time.monotonic() + 10
+        while time.monotonic() < end:
+            if self.proc.poll() is not None:
+                return False
+            r = subprocess.run(["xdpyinfo"], env=self.env(), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+            if r.returncode == 0:
+                return True
+            time.sleep(0.05)
+        return False
+
+    def env(self):
+        e = dict(os.environ)
+        e["DISPLAY"] = self.display
+        e.pop("XAUTHORITY", None)
+        return e
+
+    def stop(self):
+        self.proc.terminate()
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+
+
+class LauncherCase(unittest.TestCase):
+    """A fresh X server, directory layout and launcher for every test."""
+
+    seed_settings = True     # write EmulatorPath and CartPath before the start
+    extra_settings = ""      # further sections of the seeded settings file
+
+    def setUp(self):
+        self.x = Xvfb()
+        self.addCleanup(self.x.stop)
+        self.tmp = tempfile.mkdtemp(prefix="qv-fltk-")
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.app_dir = os.path.join(self.tmp, "app")
+        self.emu_dir = os.path.join(self.tmp, "emu")
+        self.rom_dir = os.path.join(self.tmp, "roms")
+        for d in (self.app_dir, self.emu_dir, self.rom_dir):
+            os.mkdir(d)
+        self.launcher = os.path.join(self.app_dir, "Quorvalis")
+        shutil.copy2(TOOLS["launcher"], self.launcher)
+        self.emulator = os.path.join(self.emu_dir, "Zelko.exe")
+        shutil.copy2(TOOLS["stub"], self.emulator)
+        subprocess.run([TOOLS["make_roms"], self.rom_dir], check=True)
+        self.ini = os.path.join(self.app_dir, "Quorvalis.ini")
+        if self.seed_settings:
+            with open(self.ini, "w") as f:
+                f.write("[Quorvalis Paths]\nEmulatorPath=%s\nCartPath=%s/\n%s" %
+                        (self.emulator, self.rom_dir, self.extra_settings))
+        self.proc = None
+        self.wid = None
+
+    def tearDown(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    # ---- the launcher process ----
+
+    def start(self, wait_ready=True):
+        self.out_path = os.path.join(self.tmp, "launcher.out")
+        self.out = open(self.out_path, "w")
+        self.addCleanup(self.out.close)
+        env = self.x.env()
+        env["QV_TEST_DUMP"] = "1"
+        # Started from a directory of its own: the launcher must not depend on the caller's.
+        self.proc = subprocess.Popen([self.launcher], cwd=self.tmp, env=env, stdout=self.out,
+                                     stderr=subprocess.STDOUT)
+        try:
+            self.wid = self.wait_window("^Quorvalis '95$")
+        except AssertionError:
+            raise AssertionError("no main window; launcher said:\n" + self.output())
+        if wait_ready:
+            self.wait_state("ready")
+        return self.wid
+
+    def exit_code(self, timeout=10):
+        return self.proc.wait(timeout)
+
+    def output(self):
+        with open(self.out_path) as f:
+            return f.read()
+
+    def states(self):
+        """Every state block of the trace, in order: (tag, dict, events before it)."""
+        result = []
+        current = None
+        events = []
+        for line in self.output().splitlines():
+            if line.startswith("event "):
+                _, ident, code = line.split(" ")
+                events.append((int(ident), int(code)))
+            elif line.startswith("state "):
+                current = {"tag": line[6:], "items": [], "events": events}
+                events = []
+            elif current is not None and line == "end":
+                result.append(current)
+                current = None
+            elif current is not None:
+                key, _, value = line.partition(" ")
+                if key == "item":
+                    current["items"].append(value)
+                else:
+                    current[key] = value
+        return result
+
+    def events(self):
+        ev = []
+        for s in self.states():
+            ev.extend(s["events"])
+        return ev
+
+    def last_state(self):
+        s = self.states()
+        return s[-1] if s else None
+
+    def wait_state(self, tag, count=1):
+        return wait_until("state " + tag, lambda: len(
+            [s for s in self.states() if s["tag"] == tag]) >= count and self.last_state())
+
+    def wait_events(self, n):
+        return wait_until("%d events" % n, lambda: len(self.events()) >= n and self.states())
+
+    # ---- X ----
+
+    def xdo(self, *args, check=True):
+        r = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.x.env(),
+                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        if check and r.returncode != 0:
+            raise AssertionError("xdotool %s failed: %s" % (args, r.stderr))
+        return r.stdout
+
+    def find_windows(self, name_regex):
+        out = self.xdo("search", "--onlyvisible", "--name", name_regex, check=False)
+        return [int(w) for w in out.split()]
+
+    def wait_window(self, name_regex, timeout=15):
+        return wait_until("window " + name_regex,
+                          lambda: (self.find_windows(name_regex) or [None])[0], timeout)
+
+    def wait_no_window(self, name_regex, timeout=10):
+        wait_until("no window " + name_regex, lambda: not self.find_windows(name_regex),
+                   timeout)
+
+    def geometry(self, wid):
+        out = subprocess.run(["xwininfo", "-id", str(wid)], env=self.x.env(),
+                             stdout=subprocess.PIPE, text=True, check=True).stdout
+        def field(label):
+            return int(re.search(label + r":\s+(-?\d+)", out).group(1))
+        return (field("Absolute upper-left X"), field("Absolute upper-left Y"),
+                field("Width"), field("Height"))
+
+    def click(self, wid, x, y, repeat=1):
+        self.xdo("mousemove", "--window", wid, x, y)
+        time.sleep(0.05)
+        if repeat > 1:
+            self.xdo("click", "--repeat", repeat, "--delay", 60, 1)
+        else:
+            self.xdo("click", 1)
+        time.sleep(0.15)
+
+    def focus(self, wid):
+        """Gives wid the keyboard, as a window manager does when a window is clicked."""
+        if self.xdo("getwindowfocus", check=False).strip() != str(wid):
+            self.xdo("windowfocus", "--sync", wid, check=False)
+            time.sleep(0.1)
+
+    def key(self, wid, *keys):
+        """Keys typed into wid."""
+        self.focus(wid)
+        for k in keys:
+            self.xdo("key", "--delay", 30, k)
+            time.sleep(0.1)
+
+    def type_text(self, wid, text):
+        self.focus(wid)
+        self.xdo("type", "--delay", 20, text)
+        time.sleep(0.1)
+
+    def wm_close(self, wid):
+        subprocess.run([TOOLS["wm_close"], str(wid)], env=self.x.env(), check=True)
+        time.sleep(0.2)
+
+    # ---- layout of the main window (dialog units at 96 dpi) ----
+
+    @staticmethod
+    def du(x, y):
+        return int(round(x * 1.5)), int(round(y * 1.625))
+
+    def list_row(self, row):
+        """Window coordinates inside row (1-based) of the cartridge list."""
+        x, y = self.du(4, 4)
+        return x + 30, y + 3 + (row - 1) * self.row_height() + self.row_height() // 2
+
+    def row_height(self):
+        return 14
+
+    def control_centre(self, x, y, w, h):
+        x0, y0 = self.du(x, y)
+        x1, y1 = self.du(x + w, y + h)
+        return (x0 + x1) // 2, (y0 + y1) // 2
+
+    # ---- the stand-in's record ----
+
+    def zelko_records(self):
+        path = os.path.join(self.emu_dir, "zelko.log")
+        if not os.path.exists(path):
+            return []
+        records, cur = [], None
+        with open(path) as f:
+            for line in f.read().splitlines():
+                if line == "BEGIN":
+                    cur = {"args": []}
+                elif line == "END" and cur is not None:
+                    records.append(cur)
+                    cur = None
+                elif cur is not None:
+                    k, _, v = line.partition("=")
+                    if k == "arg":
+                        cur["args"].append(v)
+                    else:
+                        cur[k] = v
+        return records
+
+    def wait_zelko(self, n):
+        return wait_until("%d emulator starts" % n, lambda: len(self.zelko_records()) >= n and
+                          self.zelko_records())
+
+    def read_ini(self):
+        with open(self.ini) as f:
+            return f.read()

@@ -1,0 +1,74 @@
+"""Launching: a real double-click, the default button, and the exact command line."""
+import os
+import time
+
+import qvx
+
+
+class LaunchTest(qvx.LauncherCase):
+    extra_settings = ("[Starfarm.smd]\nTitle=Star Farm\nNoSound=1\nZ80=0\nVersion=Japan\n"
+                      "Frames=5\n")
+
+    def expected_rom_order(self):
+        return sorted(qvx.ROM_NAMES, key=str.lower)
+
+    def test_double_click_starts_the_emulator_then_reloads(self):
+        wid = self.start()
+        order = self.expected_rom_order()
+        row = order.index("MOLEQST.BIN") + 1
+        self.click(wid, *self.list_row(row), repeat=2)
+        rec = self.wait_zelko(1)[0]
+        self.assertEqual(rec["cmdline"], "-frame 2 %s/MOLEQST.BIN" % self.rom_dir)
+        self.assertEqual(rec["args"], ["-frame", "2", "%s/MOLEQST.BIN" % self.rom_dir])
+        self.assertEqual(rec["cwd"], self.emu_dir)
+        time.sleep(0.3)
+        # focus, selection, double-click; the title comes from the ROM header.
+        self.assertEqual(self.events(), [(101, 4), (101, 1), (101, 2)])
+        self.assertEqual(self.last_state()["title"], "Mole Quest ")
+        self.assertEqual(len(self.zelko_records()), 1)
+
+    def test_double_click_uses_the_saved_options(self):
+        wid = self.start()
+        row = self.expected_rom_order().index("Starfarm.smd") + 1
+        self.click(wid, *self.list_row(row), repeat=2)
+        rec = self.wait_zelko(1)[0]
+        self.assertEqual(rec["cmdline"],
+                         "-frame 5 -nosound -japan %s/Starfarm.smd" % self.rom_dir)
+        self.assertEqual(rec["cwd"], self.emu_dir)
+
+    def test_enter_and_launch_button_start_the_selected_cartridge(self):
+        wid = self.start()
+        self.click(wid, *self.list_row(1))
+        self.key(wid, "Down")  # second cartridge, selected with the keyboard
+        self.wait_events(3)
+        self.assertEqual(self.events()[-1], (101, 1))
+        self.key(wid, "alt+z")
+        self.key(wid, "Return")
+        rec = self.wait_zelko(1)[0]
+        second = self.expected_rom_order()[1]
+        self.assertEqual(rec["cmdline"], "-frame 2 -z80 %s/%s" % (self.rom_dir, second))
+        self.click(wid, *self.control_centre(4, 116, 68, 13))  # Launch Emulator
+        recs = self.wait_zelko(2)
+        self.assertEqual(recs[1]["cmdline"], rec["cmdline"])
+        self.assertIn((102, 0), self.events())
+
+    def test_save_and_delete_config(self):
+        wid = self.start()
+        self.click(wid, *self.list_row(1))
+        first = self.expected_rom_order()[0]
+        self.key(wid, "alt+e")
+        self.click(wid, *self.control_centre(92, 116, 68, 14))  # Save Config
+        ini = qvx.wait_until("saved section", lambda: "[%s]" % first in self.read_ini() and
+                             self.read_ini())
+        section = ini.split("[%s]" % first)[1]
+        self.assertIn("Version=Europe", section)
+        self.click(wid, *self.control_centre(180, 116, 68, 14))  # Delete Config
+        qvx.wait_until("deleted section", lambda: "[%s]" % first not in self.read_ini())
+        time.sleep(0.2)
+        # The reload after the delete shows the defaults of a missing section.
+        self.assertEqual(self.last_state()["europe"], "0")
+        self.assertTrue(os.path.exists(self.ini))
+
+
+if __name__ == "__main__":
+    qvx.main()
