@@ -3,11 +3,12 @@
 //
 // How a file is read (the way the Win32 functions read it):
 // - A UTF-8 byte-order mark at the start is skipped.
-// - A line ends at the next line feed; when no line feed follows any more, at the next carriage
-//   return (so LF, CRLF and old lone-CR files all work, and a last line needs no newline).
+// - A line ends at the first CR or LF (so LF, CRLF and old lone-CR files all work, and a last
+//   line needs no newline).
 // - Blanks (space, tab, CR, LF, VT, FF and control-Z) at both ends of a line are ignored.
 // - A line starting with '[' that holds a ']' after it is a section header; the name runs from
-//   the first '[' to the last ']' (so "[Mole Quest (U) [!].bin]" names "Mole Quest (U) [!].bin").
+//   the first '[' to the last ']' (so "[Mole Quest (U) [!].bin]" names "Mole Quest (U) [!].bin"),
+//   without blanks at its ends.
 // - Every other non-blank line is an entry: the key is the text before the first '=' without
 //   its blanks, the value the text after it without its blanks. A line without '=' is an entry
 //   without a value; reading it gives the default. Comment lines are entries nobody asks for.
@@ -108,29 +109,22 @@ struct Section {
 struct Parsed {
     string data;
     size_t bom = 0;                // 3 when the file starts with a UTF-8 byte-order mark
-    size_t lastLf = string::npos;  // position of the last line feed
     std::vector<Section> sections; // in file order; [0] is the unnamed leading one
     std::vector<uint32_t> byName;  // section indices ordered by folded name, then file order
 };
 
-// The line starting at pos: ends after the next LF, or when none follows, after the next CR.
+// The line starting at pos: it ends at the first CR or LF (a CRLF pair is one line end).
 Line LineAt(const Parsed& p, size_t pos) {
     const string& d = p.data;
     Line l;
     l.begin = pos;
-    size_t stop = string::npos;
-    if (p.lastLf != string::npos && pos <= p.lastLf)
-        stop = d.find('\n', pos);
-    else
-        stop = d.find('\r', pos);
+    size_t stop = d.find_first_of("\r\n", pos);
     if (stop == string::npos) {
         l.textEnd = l.end = d.size();
         return l;
     }
-    l.end = stop + 1;
     l.textEnd = stop;
-    if (d[stop] == '\n' && stop > pos && d[stop - 1] == '\r')
-        l.textEnd = stop - 1;
+    l.end = (d[stop] == '\r' && stop + 1 < d.size() && d[stop + 1] == '\n') ? stop + 2 : stop + 1;
     return l;
 }
 
@@ -145,8 +139,9 @@ bool HeaderName(string_view trimmed, size_t* nameOff, size_t* nameLen) {
     size_t close = trimmed.rfind(']');
     if (close == string_view::npos || close == 0)
         return false;
-    *nameOff = 1;
-    *nameLen = close - 1;
+    string_view name = TrimBlanks(trimmed.substr(1, close - 1));
+    *nameOff = static_cast<size_t>(name.data() - trimmed.data());
+    *nameLen = name.size();
     return true;
 }
 
@@ -191,7 +186,6 @@ void Parse(Parsed& p) {
     const string& d = p.data;
     p.sections.clear();
     p.bom = (d.size() >= 3 && d.compare(0, 3, "\xEF\xBB\xBF") == 0) ? 3 : 0;
-    p.lastLf = d.rfind('\n');
     Section lead{0, 0, static_cast<uint32_t>(p.bom), static_cast<uint32_t>(p.bom), 0};
     p.sections.push_back(lead);
     size_t pos = p.bom;
@@ -482,23 +476,9 @@ string DominantBreak(const Parsed& p) {
     return "\r\n";
 }
 
-// The terminator for a line inserted at pos (a line boundary or the end of the file) that
-// keeps every other line as it was read: a line feed would join lone-CR lines before it.
-string BreakAt(const Parsed& p, size_t pos) {
-    bool lfAfter = p.lastLf != string::npos && p.lastLf >= pos;
-    if (lfAfter)
-        return DominantBreak(p);
-    size_t from = (p.lastLf == string::npos) ? 0 : p.lastLf + 1;
-    if (p.data.find('\r', from) != string::npos && p.data.find('\r', from) < pos)
-        return "\r";
-    if (pos > 0 && p.data[pos - 1] == '\r')
-        return "\r";
-    return DominantBreak(p);
-}
-
 // Inserts line (without terminator) at pos; ends an unterminated last line first.
 string InsertLine(const Parsed& p, size_t pos, const string& text) {
-    string brk = BreakAt(p, pos);
+    string brk = DominantBreak(p);
     string out;
     out.reserve(p.data.size() + text.size() + 4);
     out.append(p.data, 0, pos);
