@@ -87,10 +87,9 @@ TEST(ProfileStore, SectionNamesHoldBracketsAndFoldCase) {
 
 TEST(ProfileStore, ReadsAcceptEveryLineEnding) {
     const char* files[] = {
-        "[s]\nk=v\nn=1\n",
-        "[s]\r\nk=v\r\nn=1\r\n",
-        "[s]\nk=v\nn=1",
-        "[s]\r\nk=v\r\nn=1",
+        "[s]\nk=v\nn=1\n", "[s]\r\nk=v\r\nn=1\r\n", "[s]\nk=v\nn=1", "[s]\r\nk=v\r\nn=1",
+        "[s]\rk=v\rn=1\r", // lone CR, as old Mac editors save
+        "[s]\nk=v\rn=1\n", // a stray CR ends a line too
     };
     for (const char* f : files) {
         TempDir dir;
@@ -321,13 +320,25 @@ TEST(ProfileStorePosix, FailedWriteLeavesTheOldBytes) {
     std::string ini = (ro / "q.ini").string();
     WriteFile(ini, original);
     ASSERT_EQ(chmod(ro.c_str(), 0555), 0);
-    if (access(ro.c_str(), W_OK) == 0) {
-        chmod(ro.c_str(), 0755);
-        GTEST_SKIP() << "running with privileges that ignore directory permissions";
+    // Root ignores directory permissions: try the write as an unprivileged user instead.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (geteuid() == 0 && setuid(65534) != 0)
+            _exit(3);
+        if (access(ro.c_str(), W_OK) == 0)
+            _exit(2);
+        bool wrote = ProfileWriteString("s", "k", "new", ini.c_str());
+        bool deleted = ProfileDeleteSection("s", ini.c_str());
+        _exit(wrote || deleted ? 1 : 0);
     }
-    EXPECT_FALSE(ProfileWriteString("s", "k", "new", ini.c_str()));
-    EXPECT_FALSE(ProfileDeleteSection("s", ini.c_str()));
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
     chmod(ro.c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) >= 2)
+        GTEST_SKIP() << "no unprivileged user to try a read-only directory with";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "a write into a read-only directory reported success";
     EXPECT_EQ(ReadFile(ini), original);
     EXPECT_EQ(Read(ini, "s", "k", ""), "old");
 }
