@@ -1,0 +1,480 @@
+// The settings file under faults: saves that fail part-way, a saving process killed at any
+// moment, two processes saving at once, and a file edited by hand while the launcher runs.
+// Every fault runs in a real process against a real file in a temporary directory.
+#ifndef _WIN32
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/cart_settings.h"
+#include "core/paths.h"
+#include "core/settings.h"
+#include "platform/limits.h"
+#include "platform/profile_store.h"
+#include "support/test_util.h"
+
+namespace fs = std::filesystem;
+using qvtest::ReadFile;
+using qvtest::TempDir;
+using qvtest::WriteFile;
+
+namespace {
+
+constexpr int kSkipped = 77; // a child's exit code: the fault cannot be made here
+
+CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,
+                          Region region) {
+    CartSettings s{};
+    CopyText(s.title, sizeof s.title, title);
+    CopyText(s.frames, sizeof s.frames, frames);
+    s.noSound = noSound;
+    s.z80 = z80;
+    s.region = region;
+    return s;
+}
+
+// The five keys of one cartridge as a load reports them.
+struct Saved {
+    std::string title, frames;
+    bool noSound, z80;
+    Region region;
+    bool operator==(const Saved& o) const {
+        return title == o.title && frames == o.frames && noSound == o.noSound && z80 == o.z80 &&
+               region == o.region;
+    }
+};
+
+Saved Load(const char* rom) {
+    CartSettings s = LoadCartSettings(rom);
+    return {s.title, s.frames, s.noSound, s.z80, s.region};
+}
+
+void Save(const char* rom, const Saved& v) {
+    SaveCartSettings(rom,
+                     MakeSettings(v.title.c_str(), v.frames.c_str(), v.noSound, v.z80, v.region));
+}
+
+std::string RomName(const char* prefix, int i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%02d.BIN", prefix, i);
+    return name;
+}
+
+// A settings directory whose file already holds the paths section and some cartridges, saved
+// the way the launcher saves them. g_paths points at it.
+struct SettingsDir {
+    TempDir dir;
+    std::string ini;
+    explicit SettingsDir(int carts = 20) {
+        ini = dir.file(kIniFileName);
+        CopyText(g_paths.IniPath, kPathMax, ini.c_str());
+        CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+        ProfileWriteString(kPathsSection, kKeyEmulatorPath, "/opt/zelko/Zelko.exe", ini.c_str());
+        ProfileWriteString(kPathsSection, kKeyCartPath, "/roms/", ini.c_str());
+        for (int i = 0; i < carts; ++i) {
+            std::string title = "Stored Title " + std::to_string(i);
+            Save(RomName("OLD", i).c_str(), {title, "3", i % 2 == 0, i % 3 == 0, Region::Japan});
+        }
+    }
+    std::set<std::string> Entries() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.path))
+            names.insert(e.path().filename().string());
+        return names;
+    }
+};
+
+// A load that builds a title from the ROM header changes the current directory; the test puts
+// it back so no later test runs in a removed directory.
+struct KeepCurrentDir {
+    std::error_code ec;
+    fs::path saved = fs::current_path(ec);
+    ~KeepCurrentDir() {
+        if (!saved.empty())
+            fs::current_path(saved, ec);
+    }
+};
+
+// Runs body in a forked child and returns its exit code (128 + signal when it was killed).
+int RunInChild(const std::function<int()>& body) {
+    std::fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0)
+        _exit(body());
+    int status = 0;
+    if (pid < 0 || waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// ---- A save that fails part-way ------------------------------------------------------------
+
+enum class Op { CoreSaveNew, CoreSaveExisting, StoreWriteGroup, StoreDelete };
+
+const char* OpName(Op op) {
+    switch (op) {
+    case Op::CoreSaveNew:
+        return "save of a new cartridge";
+    case Op::CoreSaveExisting:
+        return "save over a stored cartridge";
+    case Op::StoreWriteGroup:
+        return "multi-key write";
+    case Op::StoreDelete:
+        return "section delete";
+    }
+    return "?";
+}
+
+// Runs op; returns 0 when nothing claimed success, 1 when the store reported success.
+int RunOp(Op op, const std::string& ini) {
+    const std::string longTitle(200, 'L');
+    switch (op) {
+    case Op::CoreSaveNew:
+        Save("NEWCART.MD", {"A New Cartridge", "5", true, true, Region::Europe});
+        return 0;
+    case Op::CoreSaveExisting:
+        Save(RomName("OLD", 4).c_str(), {longTitle, "9", false, true, Region::USA});
+        return 0;
+    case Op::StoreWriteGroup: {
+        ProfileEntry entries[] = {{kKeyTitle, longTitle.c_str()}, {kKeyFrames, "7"}};
+        return ProfileWriteStrings("OTHER.SMD", entries, 2, ini.c_str()) ? 1 : 0;
+    }
+    case Op::StoreDelete:
+        return ProfileDeleteSection(RomName("OLD", 7).c_str(), ini.c_str()) ? 1 : 0;
+    }
+    return 0;
+}
+
+// The file size limit: every write beyond it fails with EFBIG (SIGXFSZ ignored), so the new
+// file is cut short wherever the limit falls.
+TEST(Faults, FileSizeLimitLeavesPreviousFile) {
+    const Op ops[] = {Op::CoreSaveNew, Op::CoreSaveExisting, Op::StoreWriteGroup, Op::StoreDelete};
+    for (Op op : ops) {
+        SettingsDir s;
+        const std::string before = ReadFile(s.ini);
+        const auto entries = s.Entries();
+        const Saved stored4 = Load(RomName("OLD", 4).c_str());
+        // The delete shrinks the file, so only limits below the smaller file make it fail.
+        const rlim_t size = before.size();
+        std::vector<rlim_t> limits = {0, 1, 64, size / 2};
+        if (op != Op::StoreDelete)
+            limits.push_back(size - 1);
+        for (rlim_t limit : limits) {
+            SCOPED_TRACE(std::string(OpName(op)) + ", limit " + std::to_string(limit));
+            int code = RunInChild([&] {
+                signal(SIGXFSZ, SIG_IGN);
+                struct rlimit rl = {limit, limit};
+                if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
+                    return kSkipped;
+                return RunOp(op, s.ini);
+            });
+            ASSERT_NE(code, kSkipped);
+            EXPECT_EQ(code, 0) << "the store reported success for a write that failed";
+            EXPECT_EQ(ReadFile(s.ini), before) << "the settings file changed";
+            EXPECT_EQ(s.Entries(), entries) << "the failed save left files behind";
+            EXPECT_TRUE(Load(RomName("OLD", 4).c_str()) == stored4);
+        }
+        // Without the limit the same operation goes through.
+        const bool storeOp = op == Op::StoreWriteGroup || op == Op::StoreDelete;
+        EXPECT_EQ(RunInChild([&] { return RunOp(op, s.ini); }), storeOp ? 1 : 0);
+        EXPECT_NE(ReadFile(s.ini), before) << OpName(op);
+    }
+}
+
+// A directory the process may not write to: as root, the child drops to an unprivileged user
+// so the permission bits apply; where that is not possible the test is skipped.
+TEST(Faults, ReadOnlyDirectoryLeavesPreviousFile) {
+    SettingsDir s;
+    const std::string before = ReadFile(s.ini);
+    const auto entries = s.Entries();
+    ASSERT_EQ(chmod(s.dir.path.c_str(), 0555), 0);
+    const Op ops[] = {Op::CoreSaveNew, Op::CoreSaveExisting, Op::StoreWriteGroup, Op::StoreDelete};
+    bool skipped = false;
+    for (Op op : ops) {
+        SCOPED_TRACE(OpName(op));
+        int code = RunInChild([&] {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                return kSkipped;
+            // Still allowed to write there? Then this fault cannot be made.
+            std::string probe = s.dir.file("probe");
+            int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            if (fd >= 0) {
+                close(fd);
+                unlink(probe.c_str());
+                return kSkipped;
+            }
+            return RunOp(op, s.ini);
+        });
+        if (code == kSkipped) {
+            skipped = true;
+            break;
+        }
+        EXPECT_EQ(code, 0) << "the store reported success for a write that failed";
+        EXPECT_EQ(ReadFile(s.ini), before);
+        EXPECT_EQ(s.Entries(), entries);
+    }
+    chmod(s.dir.path.c_str(), 0755);
+    if (skipped)
+        GTEST_SKIP() << "the directory stays writable for this user";
+}
+
+// A settings path that names a directory: saves and deletes fail, nothing in or beside the
+// directory changes, and loads give the defaults.
+TEST(Faults, SettingsPathIsDirectory) {
+    KeepCurrentDir keep;
+    TempDir dir;
+    fs::path ini = dir.path / kIniFileName;
+    fs::create_directory(ini);
+    WriteFile(ini / "inside.txt", "keep me\n");
+    CopyText(g_paths.IniPath, kPathMax, ini.string().c_str());
+    CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+
+    const Op ops[] = {Op::CoreSaveNew, Op::StoreWriteGroup, Op::StoreDelete};
+    for (Op op : ops) {
+        SCOPED_TRACE(OpName(op));
+        EXPECT_EQ(RunOp(op, ini.string()), 0);
+        EXPECT_TRUE(fs::is_directory(ini));
+        EXPECT_EQ(ReadFile(ini / "inside.txt"), "keep me\n");
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.path))
+            names.insert(e.path().filename().string());
+        EXPECT_EQ(names, std::set<std::string>{kIniFileName});
+        std::set<std::string> inside;
+        for (const auto& e : fs::directory_iterator(ini))
+            inside.insert(e.path().filename().string());
+        EXPECT_EQ(inside, std::set<std::string>{"inside.txt"});
+    }
+    CartSettings loaded = LoadCartSettings("NEWCART.MD");
+    EXPECT_STREQ(loaded.frames, "2");
+    EXPECT_FALSE(loaded.noSound);
+    EXPECT_EQ(loaded.region, Region::USA);
+}
+
+// ---- A saving process killed at any moment ----------------------------------------------------
+
+// Every line of the file is a section header or a key=value entry, and the file ends with a
+// complete line: a file cut short would fail this.
+bool WellFormed(const std::string& bytes, std::string* why) {
+    if (bytes.empty() || bytes.back() != '\n') {
+        *why = "the file does not end with a complete line";
+        return false;
+    }
+    size_t pos = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find('\n', pos);
+        std::string line = bytes.substr(pos, end - pos);
+        pos = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        bool header = line.size() >= 2 && line.front() == '[' && line.back() == ']';
+        bool entry = line.find('=') != std::string::npos && line.front() != '=';
+        if (!header && !entry && !line.empty()) {
+            *why = "malformed line: " + line;
+            return false;
+        }
+        if (line.find('\0') != std::string::npos) {
+            *why = "a NUL byte in the file";
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(Faults, KilledWhileSavingLeavesOldOrNewValues) {
+    SettingsDir s(10);
+    const int kCarts = 4;
+    const Saved oldValue = {"Before", "2", false, false, Region::USA};
+    const Saved values[2] = {{"First Saved Title", "3", true, false, Region::Europe},
+                             {"The Second Saved Title, Longer", "7", false, true, Region::Japan}};
+    for (int c = 0; c < kCarts; ++c)
+        Save(RomName("KILL", c).c_str(), oldValue);
+    const Saved other0 = Load(RomName("OLD", 0).c_str());
+
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<int> delayUs(0, 6000);
+    const auto start = std::chrono::steady_clock::now();
+    int rounds = 0, changed = 0;
+    std::string last = ReadFile(s.ini);
+    for (; rounds < 200; ++rounds) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(40))
+            break;
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        std::fflush(nullptr);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(ready[0]);
+            if (write(ready[1], "r", 1) != 1)
+                _exit(1);
+            for (unsigned k = static_cast<unsigned>(getpid());; ++k)
+                Save(RomName("KILL", static_cast<int>(k % kCarts)).c_str(), values[(k / 7) % 2]);
+        }
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(rng)));
+        kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status));
+
+        const std::string bytes = ReadFile(s.ini);
+        std::string why;
+        ASSERT_TRUE(WellFormed(bytes, &why)) << "round " << rounds << ": " << why;
+        changed += bytes != last;
+        last = bytes;
+        for (int c = 0; c < kCarts; ++c) {
+            // A cartridge's keys are committed together: the whole section is old or new.
+            Saved got = Load(RomName("KILL", c).c_str());
+            ASSERT_TRUE(got == oldValue || got == values[0] || got == values[1])
+                << "round " << rounds << ", cartridge " << c << ": title \"" << got.title
+                << "\", frames \"" << got.frames << "\"";
+        }
+        ASSERT_TRUE(Load(RomName("OLD", 0).c_str()) == other0);
+        char emu[kValueMax];
+        ProfileReadString(kPathsSection, kKeyEmulatorPath, "", emu, kValueMax, s.ini.c_str());
+        ASSERT_STREQ(emu, "/opt/zelko/Zelko.exe");
+    }
+    int leftovers = 0;
+    for (const auto& e : fs::directory_iterator(s.dir.path))
+        leftovers += e.path().filename().string().find(".tmp") != std::string::npos;
+    std::printf("%d rounds, %d changed the file, %d left a temporary file\n", rounds, changed,
+                leftovers);
+    EXPECT_GE(rounds, 20);
+    // The kills did land while saves were being made.
+    EXPECT_GT(changed, 0);
+}
+
+// ---- Two processes saving at once ----------------------------------------------------------
+
+// Two launchers saving different cartridges at the same moments: the store's exclusive lock
+// around each read-modify-write keeps either from writing over the other's section.
+TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
+    SettingsDir s(5);
+    const int kEach = 25;
+    int go[2];
+    ASSERT_EQ(pipe(go), 0);
+    std::vector<pid_t> children;
+    for (const char* prefix : {"AAA", "BBB"}) {
+        std::fflush(nullptr);
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            close(go[1]);
+            char byte;
+            // Both start when the parent closes the pipe.
+            if (read(go[0], &byte, 1) != 0)
+                _exit(2);
+            for (int i = 0; i < kEach; ++i) {
+                std::string title = std::string(prefix) + " title " + std::to_string(i);
+                Save(RomName(prefix, i).c_str(),
+                     {title, std::to_string(1 + i % 9), i % 2 == 1, true, Region::Europe});
+            }
+            _exit(0);
+        }
+        children.push_back(pid);
+    }
+    close(go[0]);
+    close(go[1]);
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (const char* prefix : {"AAA", "BBB"}) {
+        for (int i = 0; i < kEach; ++i) {
+            SCOPED_TRACE(RomName(prefix, i));
+            std::string title = std::string(prefix) + " title " + std::to_string(i);
+            Saved want = {title, std::to_string(1 + i % 9), i % 2 == 1, true, Region::Europe};
+            EXPECT_TRUE(Load(RomName(prefix, i).c_str()) == want);
+        }
+    }
+    EXPECT_EQ(Load(RomName("OLD", 3).c_str()).title, "Stored Title 3");
+}
+
+// ---- A hand edit between two reads -------------------------------------------------------------
+
+enum class Edit { RenameOver, InPlaceOtherSize, InPlaceSameSize, Removed };
+
+TEST(Faults, HandEditBetweenReadsIsSeen) {
+    struct Case {
+        const char* name;
+        Edit edit;
+        const char* newTitle; // the title the edited file holds
+    };
+    const Case cases[] = {
+        {"editor writes a new file and renames it over", Edit::RenameOver, "Edited By Hand"},
+        {"rewritten in place, other size", Edit::InPlaceOtherSize, "Edited, Longer Than Before"},
+        {"rewritten in place, same size", Edit::InPlaceSameSize, "Sorted!"},
+        {"file removed", Edit::Removed, "Turbo Mole Quest "},
+    };
+    KeepCurrentDir keep;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::string ini = dir.file(kIniFileName);
+        CopyText(g_paths.IniPath, kPathMax, ini.c_str());
+        CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+        WriteFile(dir.path / "MOLEQST.BIN",
+                  std::string(336, '\0') + "TURBO MOLE QUEST" + std::string(32, ' '));
+        Save("MOLEQST.BIN", {"Stored!", "4", true, false, Region::Europe});
+        ASSERT_EQ(Load("MOLEQST.BIN").title, "Stored!");
+        // As a person edits it: a moment later than the save.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+
+        std::string text = "[MOLEQST.BIN]\r\nTitle=" + std::string(c.newTitle) +
+                           "\r\nNoSound=1\r\nZ80=0\r\nVersion=Europe\r\nFrames=4\r\n";
+        std::string old = ReadFile(ini);
+        switch (c.edit) {
+        case Edit::RenameOver:
+            WriteFile(dir.path / "Quorvalis.ini~", text);
+            fs::rename(dir.path / "Quorvalis.ini~", ini);
+            break;
+        case Edit::InPlaceOtherSize:
+        case Edit::InPlaceSameSize: {
+            // Overwrite the bytes of the same file (same inode), as an editor saving in place.
+            std::string edited = old;
+            size_t at = edited.find("Stored!");
+            ASSERT_NE(at, std::string::npos);
+            edited.replace(at, 7, c.newTitle);
+            ASSERT_EQ(edited.size() == old.size(), c.edit == Edit::InPlaceSameSize);
+            int fd = open(ini.c_str(), O_WRONLY | O_TRUNC);
+            ASSERT_GE(fd, 0);
+            ASSERT_EQ(write(fd, edited.data(), edited.size()), static_cast<ssize_t>(edited.size()));
+            close(fd);
+            break;
+        }
+        case Edit::Removed:
+            fs::remove(ini);
+            break;
+        }
+        Saved got = Load("MOLEQST.BIN");
+        EXPECT_EQ(got.title, c.newTitle);
+        if (c.edit == Edit::Removed) {
+            EXPECT_FALSE(got.noSound);
+            EXPECT_EQ(got.frames, "2");
+        }
+    }
+}
+
+} // namespace
+
+#endif // _WIN32
