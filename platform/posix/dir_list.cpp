@@ -49,27 +49,40 @@ bool Matches(std::string_view name, std::string_view pattern) {
     return EqualNoCase(name, pattern);
 }
 
-void ListOnePattern(const char* patternPath, std::vector<std::string>* names) {
+// Splits a pattern path into its directory (with its separator, or "." when it has none) and
+// the pattern itself.
+void SplitPatternPath(const char* patternPath, std::string* dir, std::string_view* pattern) {
     std::string_view full(patternPath);
     size_t sep = full.rfind('/');
-    std::string dir =
-        sep == std::string_view::npos ? std::string(".") : std::string(full.substr(0, sep + 1));
-    std::string_view pattern = sep == std::string_view::npos ? full : full.substr(sep + 1);
-    if (pattern.empty())
-        return;
+    *dir = sep == std::string_view::npos ? std::string(".") : std::string(full.substr(0, sep + 1));
+    *pattern = sep == std::string_view::npos ? full : full.substr(sep + 1);
+}
 
+// Lists dir once for all the patterns given for it. The entry type from the directory is
+// enough for plain files and directories; only links and unknown types need a stat.
+void ListDirectory(const std::string& dir, const std::vector<std::string_view>& patterns,
+                   std::vector<std::string>* names) {
     DIR* handle = opendir(dir.c_str());
     if (handle == nullptr)
         return;
     while (dirent* entry = readdir(handle)) {
         std::string_view name(entry->d_name);
-        if (name.empty() || name[0] == '.' || !Matches(name, pattern))
+        if (name.empty() || name[0] == '.')
             continue;
-        // Follows symbolic links: a link to a ROM counts, a link to a directory does not.
-        std::string path = dir + std::string(name);
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        bool matched = false;
+        for (std::string_view pattern : patterns)
+            matched = matched || Matches(name, pattern);
+        if (!matched)
             continue;
+        if (entry->d_type != DT_REG) {
+            if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+                continue;
+            // Follows symbolic links: a link to a ROM counts, a link to a directory does not.
+            std::string path = dir + std::string(name);
+            struct stat info;
+            if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+                continue;
+        }
         names->emplace_back(name);
     }
     closedir(handle);
@@ -80,8 +93,28 @@ void ListOnePattern(const char* patternPath, std::vector<std::string>* names) {
 void ListMatchingFiles(const char* const* patternPaths, int count,
                        std::vector<std::string>* names) {
     names->clear();
-    for (int i = 0; i < count; ++i)
-        ListOnePattern(patternPaths[i], names);
+    // One pass over each directory, with every pattern asked for in it.
+    std::vector<bool> done(count > 0 ? count : 0, false);
+    for (int i = 0; i < count; ++i) {
+        if (done[i])
+            continue;
+        std::string dir;
+        std::string_view pattern;
+        SplitPatternPath(patternPaths[i], &dir, &pattern);
+        std::vector<std::string_view> patterns;
+        for (int j = i; j < count; ++j) {
+            std::string otherDir;
+            std::string_view other;
+            SplitPatternPath(patternPaths[j], &otherDir, &other);
+            if (done[j] || otherDir != dir)
+                continue;
+            done[j] = true;
+            if (!other.empty())
+                patterns.push_back(other);
+        }
+        if (!patterns.empty())
+            ListDirectory(dir, patterns, names);
+    }
     std::sort(names->begin(), names->end(), ListOrder);
     // A name matched by more than one pattern is listed once.
     names->erase(std::unique(names->begin(), names->end()), names->end());
