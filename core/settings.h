@@ -24,9 +24,9 @@ constexpr const char* kVersionEurope = "Europe";
 constexpr const char* kVersionJapan = "Japan";
 
 // Field sizes of a cartridge's settings as the form and the settings file see them.
-constexpr int kTitleField = 256;   // a load holds at most 255 characters
-constexpr int kTitleSaveCap = 255; // Save Config passes at most 254 characters
-constexpr int kFramesField = 8;    // a load holds at most 7 characters
+constexpr int kTitleField = 256;    // a load holds at most 255 characters
+constexpr int kTitleSaveCap = 255;  // Save Config passes at most 254 characters
+constexpr int kFramesField = 8;     // a load holds at most 7 characters
 constexpr int kFramesLaunchCap = 5; // Launch Emulator passes at most 4 characters
 constexpr int kFramesSaveCap = 2;   // Save Config stores the first character only
 constexpr int kVersionField = 256;

@@ -5,8 +5,8 @@
 
 // Copies the value of key into buf (at most cap - 1 characters, always NUL-terminated when
 // cap > 0). When the file, the section or the key is missing, copies def instead.
-void ProfileReadString(const char* section, const char* key, const char* def, char* buf,
-                       int cap, const char* iniPath);
+void ProfileReadString(const char* section, const char* key, const char* def, char* buf, int cap,
+                       const char* iniPath);
 
 // The decimal value of the key, or def when the file, the section or the key is missing.
 int ProfileReadInt(const char* section, const char* key, int def, const char* iniPath);

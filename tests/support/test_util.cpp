@@ -55,7 +55,9 @@ std::string TempDir::dirText() const {
     return s;
 }
 
-std::string TempDir::file(const std::string& name) const { return (path / name).string(); }
+std::string TempDir::file(const std::string& name) const {
+    return (path / name).string();
+}
 
 void WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
