@@ -3,35 +3,56 @@
 // Only bytes from the seek position on are looked at, as the stream reads from there.
 #include "platform/text_file.h"
 
-#include <cstdio>
+#include <cerrno>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Reads up to size bytes at offset; returns the count, 0 at the end of the file or on error.
+size_t ReadAt(int fd, char* chunk, size_t size, long offset) {
+    ssize_t n;
+    do {
+        n = pread(fd, chunk, size, offset);
+    } while (n < 0 && errno == EINTR);
+    return n > 0 ? static_cast<size_t>(n) : 0;
+}
+
+} // namespace
 
 bool ReadTextLineAt(const char* path, long offset, char* buf, int cap) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
     // A directory opens for reading here but is no file to read a line from.
     struct stat info;
-    if (fstat(fileno(file), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::fclose(file);
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
         return false;
     }
     int len = 0;
-    if (cap > 0 && std::fseek(file, offset, SEEK_SET) == 0) {
-        while (len < cap - 1) {
-            int c = std::getc(file);
-            if (c == EOF || c == 0x1A)
-                break;
-            if (c == '\r')
-                continue;
-            buf[len++] = static_cast<char>(c);
-            if (c == '\n')
-                break;
+    bool done = cap <= 0 || offset < 0;
+    // Dropped carriage returns can make the line reach past the first chunk.
+    char chunk[256];
+    while (!done) {
+        size_t got = ReadAt(fd, chunk, sizeof chunk, offset);
+        if (got == 0)
+            break;
+        offset += static_cast<long>(got);
+        for (size_t i = 0; i < got && !done; ++i) {
+            char c = chunk[i];
+            if (c == 0x1A) {
+                done = true;
+            } else if (c != '\r') {
+                buf[len++] = c;
+                done = c == '\n' || len == cap - 1;
+            }
         }
     }
     if (cap > 0)
         buf[len] = '\0';
-    std::fclose(file);
+    close(fd);
     return true;
 }
