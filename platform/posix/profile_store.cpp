@@ -639,6 +639,12 @@ bool ReplaceFile(const string& path, const string& data, const struct stat* old,
     }
     if (dirFd >= 0)
         (void)fsync(dirFd);
+    // The rename gave the file a new change time: the cached copy is stamped with the file as
+    // it is now, or the next access would read and parse it all again.
+    if (stat(path.c_str(), &st) != 0) {
+        CacheForget(path);
+        return true;
+    }
     auto parsed = std::make_shared<Parsed>();
     parsed->data = data;
     Parse(*parsed);
