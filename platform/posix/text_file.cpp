@@ -11,13 +11,18 @@
 
 namespace {
 
-// Reads up to size bytes at offset; returns the count, 0 at the end of the file or on error.
-size_t ReadAt(int fd, char* chunk, size_t size, long offset) {
+// Reads up to size bytes at offset; returns the count, 0 at the end of the file, -1 on error.
+ssize_t ReadAt(int fd, char* chunk, size_t size, long offset) {
     ssize_t n;
     do {
         n = pread(fd, chunk, size, offset);
     } while (n < 0 && errno == EINTR);
-    return n > 0 ? static_cast<size_t>(n) : 0;
+    return n;
+}
+
+bool IsDirectory(int fd) {
+    struct stat info;
+    return fstat(fd, &info) != 0 || S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -26,22 +31,26 @@ bool ReadTextLineAt(const char* path, long offset, char* buf, int cap) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    // A directory opens for reading here but is no file to read a line from.
-    struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    int len = 0;
+    bool done = cap <= 0 || offset < 0;
+    // A directory opens for reading here but is no file to read a line from: its first read
+    // fails with EISDIR (checked apart when nothing is to be read).
+    if (done && IsDirectory(fd)) {
         close(fd);
         return false;
     }
-    int len = 0;
-    bool done = cap <= 0 || offset < 0;
     // Dropped carriage returns can make the line reach past the first chunk.
     char chunk[256];
     while (!done) {
-        size_t got = ReadAt(fd, chunk, sizeof chunk, offset);
-        if (got == 0)
+        ssize_t got = ReadAt(fd, chunk, sizeof chunk, offset);
+        if (got < 0 && errno == EISDIR) {
+            close(fd);
+            return false;
+        }
+        if (got <= 0)
             break;
         offset += static_cast<long>(got);
-        for (size_t i = 0; i < got && !done; ++i) {
+        for (ssize_t i = 0; i < got && !done; ++i) {
             char c = chunk[i];
             if (c == 0x1A) {
                 done = true;
