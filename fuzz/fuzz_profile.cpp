@@ -22,6 +22,35 @@ namespace {
 
 constexpr int kBigCap = 8192;
 
+// Set once an input has written a key the file format cannot carry (one that starts with '['
+// or holds '='): its line may read back as a section header or as another key, so what the
+// file holds from then on is no longer checked against what was written.
+bool g_uncarried = false;
+
+// QV_FUZZ_TRACE=1 prints each operation, for working out what a finding did.
+const bool g_trace = std::getenv("QV_FUZZ_TRACE") != nullptr;
+
+std::string Shown(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s) {
+        char hex[8];
+        if (c >= 32 && c < 127 && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            std::snprintf(hex, sizeof hex, "\\x%02x", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
+void Trace(const char* op, const std::string& a, const std::string& b = "",
+           const std::string& c = "") {
+    if (g_trace)
+        std::fprintf(stderr, "%s [%s] %s = %s\n", op, Shown(a).c_str(), Shown(b).c_str(),
+                     Shown(c).c_str());
+}
+
 // A name or value as the store receives it: C text, so it ends at its first NUL.
 std::string Text(FuzzedDataProvider& in, size_t maxLength) {
     return std::string(in.ConsumeRandomLengthString(maxLength).c_str());
@@ -67,6 +96,8 @@ std::string ReadBack(const std::string& section, const std::string& key, const c
 // The value must read back from the cache and again once the file is seen as changed.
 void CheckStored(const std::string& section, const std::string& key, const std::string& value,
                  const std::string& path) {
+    if (g_uncarried)
+        return;
     for (int pass = 0; pass < 2; ++pass) {
         std::string got = ReadBack(section, key, path.c_str());
         if (got != value) {
@@ -80,6 +111,14 @@ void CheckStored(const std::string& section, const std::string& key, const std::
         }
         TouchNew(path);
     }
+}
+
+std::string Trimmed(const std::string& s);
+
+void NoteKey(const std::string& key) {
+    std::string k = Trimmed(key);
+    if ((!k.empty() && k[0] == '[') || k.find('=') != std::string::npos)
+        g_uncarried = true;
 }
 
 std::string Trimmed(const std::string& s) {
@@ -122,6 +161,8 @@ void WriteOne(FuzzedDataProvider& in, const std::string& path) {
     std::string section = Text(in, 64);
     std::string key = Text(in, 64);
     std::string value = Text(in, 400);
+    Trace("write", section, key, value);
+    NoteKey(key);
     bool written = ProfileWriteString(section.c_str(), key.c_str(), value.c_str(), path.c_str());
     if (written && PlainSection(section) && PlainKey(key) && PlainValue(value))
         CheckStored(section, key, value, path);
@@ -136,8 +177,11 @@ void WriteGroup(FuzzedDataProvider& in, const std::string& path) {
         values.push_back(Text(in, 300));
     }
     std::vector<ProfileEntry> entries;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         entries.push_back({keys[i].c_str(), values[i].c_str()});
+        Trace("group", section, keys[i], values[i]);
+        NoteKey(keys[i]);
+    }
     bool written = ProfileWriteStrings(section.c_str(), entries.data(), count, path.c_str());
     if (!written || !PlainSection(section))
         return;
@@ -156,8 +200,9 @@ void WriteGroup(FuzzedDataProvider& in, const std::string& path) {
 void DeleteSection(FuzzedDataProvider& in, const std::string& path) {
     std::string section = Text(in, 64);
     std::string key = Text(in, 32);
+    Trace("delete", section);
     bool done = ProfileDeleteSection(section.c_str(), path.c_str());
-    if (!done || !PlainSection(section) || !PlainKey(key))
+    if (!done || !PlainSection(section) || !PlainKey(key) || g_uncarried)
         return;
     // A hand-edited file may hold the section more than once; each delete removes one, and
     // repeated deletes leave none.
@@ -176,9 +221,12 @@ void DeleteSection(FuzzedDataProvider& in, const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     const std::string path = ScratchDir() + "Quorvalis.ini";
+    g_uncarried = false;
     // Each input starts from a file of its own bytes, or from no file at all.
     if (in.ConsumeBool()) {
-        PutFile(path, in.ConsumeRandomLengthString(1 << 16));
+        std::string bytes = in.ConsumeRandomLengthString(1 << 16);
+        Trace("file", bytes);
+        PutFile(path, bytes);
         TouchNew(path);
     } else {
         unlink(path.c_str());
