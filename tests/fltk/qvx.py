@@ -9,6 +9,7 @@ the form's state after it; the tests read what the launcher did from that trace,
 settings file and from the stand-in's zelko.log.
 """
 
+import math
 import os
 import random
 import re
@@ -17,7 +18,7 @@ import subprocess
 import sys
 import tempfile
 import time
-import unittest
+import unittest  # noqa: re-exported for the test modules
 
 TOOLS = {}  # filled from the command line: launcher, stub, make_roms, wm_close, zelko_demo, source
 
@@ -268,7 +269,7 @@ class LauncherCase(unittest.TestCase):
 
     @staticmethod
     def du(x, y):
-        return int(round(x * 1.5)), int(round(y * 1.625))
+        return int(math.floor(x * 1.5 + 0.5)), int(math.floor(y * 1.625 + 0.5))
 
     def list_row(self, row):
         """Window coordinates inside row (1-based) of the cartridge list."""

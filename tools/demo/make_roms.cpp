@@ -15,12 +15,9 @@ struct DemoRom {
 
 // Mixed extensions and mixed case, as cartridge directories tend to be.
 constexpr DemoRom kRoms[] = {
-    {"MOLEQST.BIN", "MOLE QUEST"},
-    {"turbomole.md", "TURBO MOLE QUEST 2"},
-    {"Starfarm.smd", "STAR HARVESTER"},
-    {"pinball.MGD", "PIXEL PINBALL DELUXE"},
-    {"acorn_racer.bin", "ACORN RACER"},
-    {"Zephyr.Md", "ZEPHYR KNIGHTS"},
+    {"MOLEQST.BIN", "MOLE QUEST"},      {"turbomole.md", "TURBO MOLE QUEST 2"},
+    {"Starfarm.smd", "STAR HARVESTER"}, {"pinball.MGD", "PIXEL PINBALL DELUXE"},
+    {"acorn_racer.bin", "ACORN RACER"}, {"Zephyr.Md", "ZEPHYR KNIGHTS"},
 };
 
 constexpr long kConsoleOffset = 0x100;

@@ -12,7 +12,9 @@
 
 namespace {
 
-void CloseCb(Fl_Widget* w, void*) { w->window()->hide(); }
+void CloseCb(Fl_Widget* w, void*) {
+    w->window()->hide();
+}
 
 } // namespace
 

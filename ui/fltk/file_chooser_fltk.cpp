@@ -119,22 +119,43 @@ ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
     if (!BuildChooserFilter(request->filterDesc, request->filterPattern, filter, sizeof(filter)))
         filter[0] = '\0';
 
+    // The file name the request starts with ("Zelko.exe", or empty), and the directory the
+    // chooser shows: the current directory at first, then any directory the user enters.
+    std::string initialName = request->fileName;
+    char startDir[FL_PATH_MAX];
+    fl_filename_absolute(startDir, sizeof(startDir), ".");
     for (;;) {
         // CREATE lets the user type the name of a file that does not exist yet, as the
         // open-file dialog does when only the path has to exist.
-        Fl_File_Chooser chooser(".", filter[0] ? filter : nullptr, Fl_File_Chooser::CREATE,
+        Fl_File_Chooser chooser(startDir, filter[0] ? filter : nullptr, Fl_File_Chooser::CREATE,
                                 request->title ? request->title : "");
         chooser.preview(0);
-        if (request->fileName[0])
-            chooser.value(request->fileName);
         chooser.show();
+        // After show(), which rescans the directory and resets the file name field.
+        if (!initialName.empty() && initialName.find('/') == std::string::npos) {
+            std::string path = startDir;
+            if (path.empty() || path.back() != '/')
+                path += '/';
+            chooser.value((path + initialName).c_str());
+        } else if (!initialName.empty()) {
+            chooser.value(initialName.c_str());
+        }
         while (chooser.shown())
             Fl::wait();
         const char* chosen = chooser.count() > 0 ? chooser.value() : nullptr;
         if (!chosen || !chosen[0])
             return ChooseResult::Cancelled;
+        // A typed name without a directory is in the directory the chooser shows.
+        std::string path = chosen;
+        if (path[0] != '/' && chooser.directory() && chooser.directory()[0])
+            path = std::string(chooser.directory()) + "/" + path;
         char full[FL_PATH_MAX];
-        fl_filename_absolute(full, sizeof(full), chosen);
+        fl_filename_absolute(full, sizeof(full), path.c_str());
+        if (IsDirectory(full)) {
+            // Accepting a directory opens it, as the open-file dialog does.
+            std::memcpy(startDir, full, sizeof(startDir));
+            continue;
+        }
         // A path whose directory does not exist is refused and the chooser stays up.
         if (!PathAcceptable(full))
             continue;

@@ -1,0 +1,166 @@
+#!/usr/bin/env bash
+# One-command demo of the native launcher.
+#
+#   scripts/demo.sh [--first-run] [--headless] [--dir DIR] [--build-dir DIR]
+#
+# Installs what is missing (scripts/setup.sh), builds the native preset, prepares a demo
+# directory (default: demo/ in the repository) with the launcher, a cartridge directory of
+# generated ROM images and a stand-in Zelko.exe that shows how it was started, seeds the
+# settings file so the list appears at once, and starts the launcher.
+#
+#   --first-run   start from an empty settings file, to see the two first-run prompts
+#   --headless    run under a private Xvfb until the window is mapped, close it the way a
+#                 window manager does and check that the launcher exits with code 0
+#   --dir DIR     the demo directory (recreated)
+#   --build-dir   use an existing native build in DIR; skips the set-up and the build
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+first_run=0
+headless=0
+demo_dir="$repo/demo"
+build_dir=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --first-run) first_run=1 ;;
+    --headless) headless=1 ;;
+    --dir) demo_dir="$2"; shift ;;
+    --build-dir) build_dir="$2"; shift ;;
+    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    *) echo "demo: unknown option $1" >&2; exit 2 ;;
+  esac
+  shift
+done
+
+if [ -z "$build_dir" ]; then
+  "$repo/scripts/setup.sh"
+  build_dir="$repo/build/native"
+  cmake --preset native -S "$repo" >/dev/null
+  cmake --build "$build_dir" -j2 --target Quorvalis zelko_demo make_roms
+fi
+for f in ui/fltk/Quorvalis tools/demo/zelko_demo tools/demo/make_roms; do
+  [ -x "$build_dir/$f" ] || { echo "demo: $build_dir/$f is missing; build first" >&2; exit 1; }
+done
+
+# The demo directory: launcher/, emulator/Zelko.exe, carts/.
+mkdir -p "$demo_dir"
+demo_dir="$(cd "$demo_dir" && pwd)"
+rm -rf "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
+mkdir -p "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
+cp "$build_dir/ui/fltk/Quorvalis" "$demo_dir/launcher/Quorvalis"
+cp "$build_dir/tools/demo/zelko_demo" "$demo_dir/emulator/Zelko.exe"
+"$build_dir/tools/demo/make_roms" "$demo_dir/carts"
+
+ini="$demo_dir/launcher/Quorvalis.ini"
+if [ "$first_run" -eq 1 ]; then
+  : > "$ini"
+  echo "demo: empty settings file; pick $demo_dir/emulator/Zelko.exe, then any file in $demo_dir/carts"
+else
+  cat > "$ini" <<INI
+[Quorvalis Paths]
+EmulatorPath=$demo_dir/emulator/Zelko.exe
+CartPath=$demo_dir/carts/
+[MOLEQST.BIN]
+Title=Mole Quest
+NoSound=0
+Z80=1
+Version=Europe
+Frames=3
+[Starfarm.smd]
+Title=Star Harvester (saved title)
+NoSound=1
+Z80=0
+Version=Japan
+Frames=1
+INI
+fi
+
+if [ "$headless" -eq 0 ]; then
+  echo "demo: starting $demo_dir/launcher/Quorvalis"
+  exec "$demo_dir/launcher/Quorvalis"
+fi
+
+# Headless: a private X server, wait for the window, close it, expect exit code 0.
+for n in $(seq 300 399); do
+  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+done
+Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
+export DISPLAY=":$n"
+for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+"$demo_dir/launcher/Quorvalis" &
+launcher_pid=$!
+title="^Quorvalis '95\$"
+[ "$first_run" -eq 1 ] && title="^Find Zelko.exe\$"
+wid=""
+for _ in $(seq 150); do
+  wid="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)"
+  [ -n "$wid" ] && break
+  kill -0 "$launcher_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$wid" ]; then
+  echo "demo: the window did not come up" >&2
+  kill "$launcher_pid" 2>/dev/null || true
+  exit 1
+fi
+echo "demo: window $wid mapped ($(xdotool getwindowname "$wid"))"
+if [ "$first_run" -eq 1 ]; then
+  # Answer both prompts the way a user would.
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  xdotool type --delay 10 "$demo_dir/emulator/Zelko.exe"; xdotool key Return
+  for _ in $(seq 100); do
+    wid="$(xdotool search --onlyvisible --name '^Open a cartridge' 2>/dev/null | head -n1 || true)"
+    [ -n "$wid" ] && break; sleep 0.1
+  done
+  xdotool windowfocus --sync "$wid" 2>/dev/null || true
+  xdotool type --delay 10 "$demo_dir/carts/MOLEQST.BIN"; xdotool key Return
+  wid=""
+  for _ in $(seq 100); do
+    wid="$(xdotool search --onlyvisible --name "^Quorvalis '95\$" 2>/dev/null | head -n1 || true)"
+    [ -n "$wid" ] && ! xdotool search --onlyvisible --name '^Open a cartridge' >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+fi
+sleep 0.5
+# Close it as a window manager's close box does.
+python3 - "$wid" <<'PY' 2>/dev/null || xdotool windowclose "$wid"
+import ctypes, ctypes.util, sys
+x = ctypes.cdll.LoadLibrary(ctypes.util.find_library("X11"))
+x.XOpenDisplay.restype = ctypes.c_void_p
+x.XInternAtom.restype = ctypes.c_ulong
+x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+dpy = x.XOpenDisplay(None)
+class ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5)]
+class XEvent(ctypes.Union):
+    _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+ev = XEvent()
+win = int(sys.argv[1])
+ev.xclient.type = 33  # ClientMessage
+ev.xclient.window = win
+ev.xclient.message_type = x.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+ev.xclient.format = 32
+ev.xclient.data[0] = x.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                         ctypes.POINTER(XEvent)]
+x.XSendEvent(dpy, win, 0, 0, ctypes.byref(ev))
+x.XSync(ctypes.c_void_p(dpy), 0)
+PY
+rc=0
+wait "$launcher_pid" || rc=$?
+if [ "$rc" -ne 0 ]; then
+  echo "demo: the launcher exited with code $rc" >&2
+  exit 1
+fi
+echo "demo: closed cleanly (exit code 0)"
+if [ "$first_run" -eq 1 ]; then
+  grep -q "^EmulatorPath=$demo_dir/emulator/Zelko.exe" "$ini" &&
+    grep -q "^CartPath=$demo_dir/carts/" "$ini" ||
+    { echo "demo: the first-run answers were not recorded" >&2; exit 1; }
+  echo "demo: first-run answers recorded in $ini"
+fi
