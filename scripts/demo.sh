@@ -151,6 +151,12 @@ x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c
 x.XSendEvent(dpy, win, 0, 0, ctypes.byref(ev))
 x.XSync(ctypes.c_void_p(dpy), 0)
 PY
+for _ in $(seq 100); do kill -0 "$launcher_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$launcher_pid" 2>/dev/null; then
+  echo "demo: the launcher did not end after its window was closed" >&2
+  kill "$launcher_pid" 2>/dev/null || true
+  exit 1
+fi
 rc=0
 wait "$launcher_pid" || rc=$?
 if [ "$rc" -ne 0 ]; then
