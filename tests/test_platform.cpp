@@ -33,6 +33,8 @@ TEST(TextLineRead, TextModeTranslationsAndCapacity) {
         {"control-Z ends the data", std::string("AB\x1a") + "CD\n", 0, 48, true, "AB"},
         {"control-Z at the offset", std::string(4, 'x') + "\x1aNAME", 4, 48, true, ""},
         {"capacity minus one characters", "abcdefgh", 0, 4, true, "abc"},
+        {"capacity one holds only the terminator", "abcdefgh", 0, 1, true, ""},
+        {"capacity two holds one character", "abcdefgh", 0, 2, true, "a"},
         {"offset counts bytes, not text", "\r\n\r\nXY", 4, 48, true, "XY"},
         {"offset at the end", "abc", 3, 48, true, ""},
         {"offset past the end", "abc", 336, 48, true, ""},
@@ -48,6 +50,8 @@ TEST(TextLineRead, TextModeTranslationsAndCapacity) {
         std::memset(buf, '?', sizeof buf);
         ASSERT_EQ(ReadTextLineAt(path.c_str(), row.offset, buf, row.cap), row.opened);
         EXPECT_EQ(std::string(buf), row.line);
+        // Nothing is written past the capacity.
+        EXPECT_EQ(buf[row.cap], '?');
     }
     char buf[8] = "kept";
     EXPECT_FALSE(ReadTextLineAt(dir.file("missing.bin").c_str(), 0, buf, sizeof buf));

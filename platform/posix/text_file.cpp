@@ -32,7 +32,7 @@ bool ReadTextLineAt(const char* path, long offset, char* buf, int cap) {
     if (fd < 0)
         return false;
     int len = 0;
-    bool done = cap <= 0 || offset < 0;
+    bool done = cap <= 1 || offset < 0;
     // A directory opens for reading here but is no file to read a line from: its first read
     // fails with EISDIR (checked apart when nothing is to be read).
     if (done && IsDirectory(fd)) {
