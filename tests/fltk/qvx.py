@@ -46,7 +46,12 @@ def main():
     unittest.main(argv=argv, verbosity=2)
 
 
-def wait_until(what, predicate, timeout=10.0, step=0.05):
+# Time-outs are generous: the suite runs in parallel with other builds and tests, and every
+# wait ends as soon as its condition holds.
+TIMEOUT = 30.0
+
+
+def wait_until(what, predicate, timeout=TIMEOUT, step=0.05):
     end = time.monotonic() + timeout
     while True:
         value = predicate()
@@ -79,7 +84,7 @@ class Xvfb:
         raise RuntimeError("could not start Xvfb")
 
     def _wait_ready(self):
-        end = time.monotonic() + 10
+        end = time.monotonic() + TIMEOUT
         while time.monotonic() < end:
             if self.proc.poll() is not None:
                 return False
@@ -158,7 +163,7 @@ class LauncherCase(unittest.TestCase):
             self.wait_state("ready")
         return self.wid
 
-    def exit_code(self, timeout=10):
+    def exit_code(self, timeout=TIMEOUT):
         return self.proc.wait(timeout)
 
     def output(self):
@@ -188,6 +193,32 @@ class LauncherCase(unittest.TestCase):
                     current[key] = value
         return result
 
+    def prompts(self):
+        """Every block the first-run dialog printed, in order: dicts with tag, title, dir,
+        filter, name and the list's items."""
+        result = []
+        current = None
+        for line in self.output().splitlines():
+            if line.startswith("prompt "):
+                current = {"tag": line[7:], "items": []}
+            elif current is not None and line == "end":
+                result.append(current)
+                current = None
+            elif current is not None:
+                key, _, value = line.partition(" ")
+                if key == "item":
+                    current["items"].append(value)
+                else:
+                    current[key] = value
+        return result
+
+    def wait_prompt(self, tag, count=1):
+        """The count-th prompt block with tag, once it has been printed."""
+        def found():
+            blocks = [p for p in self.prompts() if p["tag"] == tag]
+            return blocks[count - 1] if len(blocks) >= count else None
+        return wait_until("prompt %s #%d" % (tag, count), found)
+
     def events(self):
         ev = []
         for s in self.states():
@@ -201,6 +232,21 @@ class LauncherCase(unittest.TestCase):
     def wait_state(self, tag, count=1):
         return wait_until("state " + tag, lambda: len(
             [s for s in self.states() if s["tag"] == tag]) >= count and self.last_state())
+
+    def wait_last(self, **fields):
+        """The last state once it shows every field=value given (e.g. frames="3")."""
+        def matches():
+            s = self.last_state()
+            return s if s and all(s.get(k) == v for k, v in fields.items()) else None
+        try:
+            return wait_until("state with %s" % fields, matches)
+        except AssertionError:
+            raise AssertionError("last state %s, wanted %s" % (self.last_state(), fields))
+
+    def wait_new_events(self, seen, n):
+        """The events after the first seen ones, once n of them have been reported."""
+        return wait_until("%d events after %d" % (n, seen),
+                          lambda: len(self.events()) >= seen + n and self.events()[seen:])
 
     def wait_events(self, n):
         return wait_until("%d events" % n, lambda: len(self.events()) >= n and self.states())
@@ -218,11 +264,11 @@ class LauncherCase(unittest.TestCase):
         out = self.xdo("search", "--onlyvisible", "--name", name_regex, check=False)
         return [int(w) for w in out.split()]
 
-    def wait_window(self, name_regex, timeout=15):
+    def wait_window(self, name_regex, timeout=TIMEOUT):
         return wait_until("window " + name_regex,
                           lambda: (self.find_windows(name_regex) or [None])[0], timeout)
 
-    def wait_no_window(self, name_regex, timeout=10):
+    def wait_no_window(self, name_regex, timeout=TIMEOUT):
         wait_until("no window " + name_regex, lambda: not self.find_windows(name_regex),
                    timeout)
 

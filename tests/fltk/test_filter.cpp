@@ -1,82 +1,99 @@
-// The first-run chooser's filters: the open-file request's pattern lists as FLTK patterns.
-#include "ui/fltk/file_chooser_fltk.h"
+// The first-run dialog's rules: which files the list offers, and what a typed name stands for,
+// checked against real directories.
+#include "ui/fltk/chooser_paths.h"
 
-#include <FL/filename.H>
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
 
 namespace {
 
-TEST(ChooserFilter, PatternListsBecomeOneFltkPattern) {
-    struct Case {
-        const char* in;
-        const char* out;
-    } cases[] = {
-        {"Zelko.EXE", "Zelko.EXE"},
-        {"*.bin;*.md;*.mgd;*.smd", "*.{bin,md,mgd,smd}"},
-        {" *.bin ; *.md ;", "*.{bin,md}"},
-        {"a.txt;*.md", "{a.txt,*.md}"},
-        {"*", "*"},
-    };
-    for (const Case& c : cases) {
-        char out[64];
-        ASSERT_TRUE(ConvertFilterPattern(c.in, out, sizeof(out))) << c.in;
-        EXPECT_STREQ(out, c.out) << c.in;
-    }
-}
-
-TEST(ChooserFilter, EmptyOrOversizedListsGiveNothing) {
-    char out[8] = "junk";
-    EXPECT_FALSE(ConvertFilterPattern("", out, sizeof(out)));
-    EXPECT_STREQ(out, "");
-    EXPECT_FALSE(ConvertFilterPattern(";;", out, sizeof(out)));
-    EXPECT_FALSE(ConvertFilterPattern(nullptr, out, sizeof(out)));
-    // "*.{bin,md}" needs 11 bytes.
-    EXPECT_FALSE(ConvertFilterPattern("*.bin;*.md", out, 10));
-    EXPECT_STREQ(out, "");
-    char exact[11];
-    EXPECT_TRUE(ConvertFilterPattern("*.bin;*.md", exact, sizeof(exact)));
-    EXPECT_FALSE(ConvertFilterPattern("*.bin", out, 0));
-}
-
-TEST(ChooserFilter, ConvertedPatternsMatchCartridgesInAnyCase) {
-    char pattern[64];
-    ASSERT_TRUE(ConvertFilterPattern("*.bin;*.md;*.mgd;*.smd", pattern, sizeof(pattern)));
+TEST(ChooserFilter, PatternListsMatchInAnyCase) {
+    const char* carts = "*.bin;*.md;*.mgd;*.smd";
     struct Case {
         const char* name;
         bool match;
     } cases[] = {{"MOLEQST.BIN", true}, {"a.md", true},   {"b.Mgd", true}, {"c.SMD", true},
                  {"d.bin.txt", false},  {"e.mdx", false}, {"bin", false},  {"Zelko.exe", false}};
     for (const Case& c : cases)
-        EXPECT_EQ(fl_filename_match(c.name, pattern) != 0, c.match) << c.name;
-    ASSERT_TRUE(ConvertFilterPattern("Zelko.EXE", pattern, sizeof(pattern)));
-    EXPECT_TRUE(fl_filename_match("zelko.exe", pattern));
-    EXPECT_FALSE(fl_filename_match("zelko.exe.bak", pattern));
+        EXPECT_EQ(MatchesFilter(c.name, carts), c.match) << c.name;
+    // The emulator prompt's pattern is one exact name, matched without regard to case.
+    EXPECT_TRUE(MatchesFilter("Zelko.exe", "Zelko.EXE"));
+    EXPECT_TRUE(MatchesFilter("ZELKO.EXE", "Zelko.EXE"));
+    EXPECT_FALSE(MatchesFilter("Zelko.exe.bak", "Zelko.EXE"));
+    EXPECT_FALSE(MatchesFilter("xZelko.exe", "Zelko.EXE"));
+    // Spaces around the pieces and empty pieces are ignored; no pattern matches nothing.
+    EXPECT_TRUE(MatchesFilter("a.md", " *.bin ; *.md ;"));
+    EXPECT_FALSE(MatchesFilter("a.md", ""));
+    EXPECT_FALSE(MatchesFilter("a.md", ";;"));
+    EXPECT_FALSE(MatchesFilter("a.md", nullptr));
 }
 
-TEST(ChooserFilter, EntryShowsTheDescriptionAndTheFltkPattern) {
-    struct Case {
-        const char* desc;
-        const char* patterns;
-        const char* out;
-    } cases[] = {
-        {"Zelko.exe", "Zelko.EXE", "Zelko.exe (Zelko.EXE)"},
-        {"Genesis ROMs (*.bin;*.md;*.mgd;*.smd)", "*.bin;*.md;*.mgd;*.smd",
-         "Genesis ROMs (*.{bin,md,mgd,smd})"},
-        {"", "*.bin", "(*.bin)"},
-        {"Tab\there", "*.md", "Tab here (*.md)"},
-    };
-    for (const Case& c : cases) {
-        char out[128];
-        ASSERT_TRUE(BuildChooserFilter(c.desc, c.patterns, out, sizeof(out))) << c.desc;
-        EXPECT_STREQ(out, c.out);
-        // The chooser reads one pattern between the first '(' and the last ')'.
-        EXPECT_EQ(std::strchr(out, '('), std::strrchr(out, '('));
+TEST(ChooserPaths, NormalisingTakesOutDotsAndEmptyParts) {
+    EXPECT_EQ(NormalizePath("/a/./b//c/"), "/a/b/c");
+    EXPECT_EQ(NormalizePath("/a/b/../c"), "/a/c");
+    EXPECT_EQ(NormalizePath("/a/../../.."), "/");
+    EXPECT_EQ(NormalizePath("/"), "/");
+}
+
+class TypedPathTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/qv-chooser-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        root = tmpl;
+        fs::create_directories(root + "/emu");
+        fs::create_directories(root + "/roms dir");
+        std::ofstream(root + "/emu/Zelko.exe") << "x";
     }
-    char small[10];
-    EXPECT_FALSE(BuildChooserFilter("Zelko.exe", "Zelko.EXE", small, sizeof(small)));
-    EXPECT_STREQ(small, "");
+    void TearDown() override { fs::remove_all(root); }
+
+    TypedPath Resolve(const std::string& shown, const std::string& typed) {
+        return ResolveTypedPath(shown, typed, &full);
+    }
+
+    std::string root;
+    std::string full;
+};
+
+TEST_F(TypedPathTest, DirectoriesAreShownAbsoluteOrRelative) {
+    EXPECT_EQ(Resolve(root, "emu"), TypedPath::Directory);
+    EXPECT_EQ(full, root + "/emu");
+    EXPECT_EQ(Resolve(root + "/emu", ".."), TypedPath::Directory);
+    EXPECT_EQ(full, root);
+    EXPECT_EQ(Resolve("/", root + "/roms dir/"), TypedPath::Directory);
+    EXPECT_EQ(full, root + "/roms dir");
+    EXPECT_EQ(Resolve(root + "/emu", "/"), TypedPath::Directory);
+    EXPECT_EQ(full, "/");
+}
+
+TEST_F(TypedPathTest, FilesNeedOnlyAnExistingDirectory) {
+    EXPECT_EQ(Resolve("/", root + "/emu/Zelko.exe"), TypedPath::File);
+    EXPECT_EQ(full, root + "/emu/Zelko.exe");
+    EXPECT_EQ(Resolve(root + "/emu", "Zelko.exe"), TypedPath::File);
+    EXPECT_EQ(full, root + "/emu/Zelko.exe");
+    EXPECT_EQ(Resolve(root, "./emu/../emu/Zelko.exe"), TypedPath::File);
+    EXPECT_EQ(full, root + "/emu/Zelko.exe");
+    // A name that does not exist, in a directory that does, is accepted.
+    EXPECT_EQ(Resolve(root, "roms dir/NEW.BIN"), TypedPath::File);
+    EXPECT_EQ(full, root + "/roms dir/NEW.BIN");
+}
+
+TEST_F(TypedPathTest, MissingDirectoriesAndEmptyTextAreNotChosen) {
+    EXPECT_EQ(Resolve(root, ""), TypedPath::Empty);
+    EXPECT_EQ(Resolve(root, "nodir/Zelko.exe"), TypedPath::Refused);
+    EXPECT_EQ(Resolve(root, root + "/nodir/Zelko.exe"), TypedPath::Refused);
+    // A trailing '/' asks for a directory: a file or a missing name is refused.
+    EXPECT_EQ(Resolve(root, "emu/Zelko.exe/"), TypedPath::Refused);
+    EXPECT_EQ(Resolve(root, "missing/"), TypedPath::Refused);
+    // A path through a file is no directory either.
+    EXPECT_EQ(Resolve(root, "emu/Zelko.exe/x"), TypedPath::Refused);
 }
 
 } // namespace

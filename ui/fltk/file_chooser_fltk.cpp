@@ -1,168 +1,210 @@
-// The first-run prompts: FLTK's file chooser standing in for the open-file dialog.
+// The first-run prompts: a modal open-file dialog owned by the main window.
 #include "ui/fltk/file_chooser_fltk.h"
 
+#include "ui/fltk/chooser_paths.h"
+#include "ui/fltk/layout.h"
+#include "ui/fltk/main_window.h"
+
 #include <FL/Fl.H>
-#include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Output.H>
+#include <FL/Fl_Return_Button.H>
+#include <FL/fl_ask.H>
 #include <FL/filename.H>
 
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
-#include <vector>
+#include <unistd.h>
 
 namespace {
 
-bool CopyOut(const std::string& text, char* out, int cap) {
-    if (cap <= 0)
-        return false;
-    if (text.size() + 1 > static_cast<size_t>(cap)) {
-        out[0] = '\0';
-        return false;
+enum class Outcome { Open, Pending, Cancel };
+
+struct Dialog {
+    OpenFileRequest* request;
+    const char* title;
+    const char* filterDesc;
+    std::string dir; // the directory shown, absolute, normalised
+    Fl_Double_Window* win;
+    Fl_Output* dirField;
+    Fl_Hold_Browser* list;
+    Fl_Input* name;
+    Outcome outcome;
+};
+
+// Where each prompt opens: the directory of the last choice, at first the current directory.
+std::string g_startDir;
+
+std::string CurrentDirectory() {
+    char buf[FL_PATH_MAX];
+    if (!getcwd(buf, sizeof(buf)))
+        return "/";
+    return NormalizePath(buf);
+}
+
+// The shown directory's entries: ".." (except at the root), the subdirectories, then the
+// files matching the filter, each group in case-insensitive order. Hidden entries are left
+// out; their names can still be typed.
+void FillList(Dialog* d) {
+    d->list->clear();
+    if (d->dir != "/")
+        d->list->add("../");
+    dirent** entries = nullptr;
+    int n = fl_filename_list(d->dir.c_str(), &entries, fl_casealphasort);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < n; ++i) {
+            const char* entry = entries[i]->d_name;
+            size_t len = std::strlen(entry);
+            bool isDir = len > 0 && entry[len - 1] == '/';
+            if (entry[0] == '.' || isDir != (pass == 0))
+                continue;
+            if (isDir || MatchesFilter(entry, d->request->filterPattern))
+                d->list->add(entry);
+        }
     }
-    std::memcpy(out, text.c_str(), text.size() + 1);
-    return true;
+    if (n > 0)
+        fl_filename_free_list(&entries, n);
+    d->dirField->value(d->dir.c_str());
 }
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+void Dump(const Dialog* d, const char* tag, const char* name) {
+    TestDumpPrompt(tag, d->title, d->dir.c_str(), d->filterDesc, name, d->list);
 }
 
-bool IsDirectory(const char* path) {
-    struct stat st;
-    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+void Navigate(Dialog* d, const std::string& dir) {
+    d->dir = dir;
+    d->name->value("");
+    FillList(d);
+    Dump(d, "navigated", d->name->value());
 }
 
-// The chosen path must name something in an existing directory, and not a directory itself.
-bool PathAcceptable(const char* path) {
-    if (!path[0] || IsDirectory(path))
-        return false;
-    std::string dir(path);
-    size_t slash = dir.find_last_of('/');
-    if (slash == std::string::npos)
-        return IsDirectory(".");
-    dir.resize(slash == 0 ? 1 : slash);
-    return IsDirectory(dir.c_str());
+// Open: a directory is shown, a file in an existing directory that fits the request's
+// buffer ends the dialog, anything else is refused and the dialog stays up.
+void Open(Dialog* d) {
+    std::string full;
+    switch (ResolveTypedPath(d->dir, d->name->value(), &full)) {
+    case TypedPath::Empty:
+        return;
+    case TypedPath::Directory:
+        Navigate(d, full);
+        return;
+    case TypedPath::File:
+        if (full.size() < static_cast<size_t>(d->request->fileNameCap)) {
+            std::memcpy(d->request->fileName, full.c_str(), full.size() + 1);
+            d->outcome = Outcome::Open;
+            d->win->hide();
+            return;
+        }
+        break;
+    case TypedPath::Refused:
+        break;
+    }
+    // Refused: the text stays, selected, for the user to correct or type over.
+    fl_beep();
+    d->name->take_focus();
+    d->name->position(d->name->size(), 0);
+    Dump(d, "refused", d->name->value());
+}
+
+void OpenCb(Fl_Widget*, void* data) {
+    Open(static_cast<Dialog*>(data));
+}
+
+// Cancel, Escape and the window manager's close box.
+void CancelCb(Fl_Widget*, void* data) {
+    Dialog* d = static_cast<Dialog*>(data);
+    d->outcome = Outcome::Cancel;
+    d->win->hide();
+}
+
+// A click on a file puts its name into the file-name field; a double-click opens the entry.
+void ListCb(Fl_Widget*, void* data) {
+    Dialog* d = static_cast<Dialog*>(data);
+    int line = d->list->value();
+    if (line <= 0)
+        return;
+    const char* entry = d->list->text(line);
+    size_t len = std::strlen(entry);
+    bool isDir = len > 0 && entry[len - 1] == '/';
+    if (!isDir)
+        d->name->value(entry);
+    if (Fl::event() == FL_RELEASE && Fl::event_clicks() > 0) {
+        Fl::event_clicks(-1);
+        d->name->value(entry);
+        Open(d);
+    }
+}
+
+void Centre(Fl_Window* win, Fl_Window* owner) {
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    int x = sx + (sw - win->w()) / 2, y = sy + (sh - win->h()) / 2;
+    if (owner && owner->shown()) {
+        x = owner->x() + (owner->w() - win->w()) / 2;
+        y = owner->y() + (owner->h() - win->h()) / 2;
+    }
+    // Keep it on the screen.
+    x = x + win->w() > sx + sw ? sx + sw - win->w() : x;
+    y = y + win->h() > sy + sh ? sy + sh - win->h() : y;
+    win->position(x < sx ? sx : x, y < sy ? sy : y);
 }
 
 } // namespace
 
-bool ConvertFilterPattern(const char* patterns, char* out, int cap) {
-    if (!out || cap <= 0)
-        return false;
-    out[0] = '\0';
-    if (!patterns)
-        return false;
-    std::vector<std::string> pieces;
-    std::string rest(patterns);
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find(';', start);
-        if (end == std::string::npos)
-            end = rest.size();
-        std::string piece = Trim(rest.substr(start, end - start));
-        if (!piece.empty())
-            pieces.push_back(piece);
-        start = end + 1;
-    }
-    if (pieces.empty())
-        return false;
-    if (pieces.size() == 1)
-        return CopyOut(pieces[0], out, cap);
-
-    bool allExtensions = true;
-    for (const std::string& p : pieces)
-        if (p.size() < 3 || p.compare(0, 2, "*.") != 0)
-            allExtensions = false;
-    std::string joined = allExtensions ? "*.{" : "{";
-    for (size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            joined += ',';
-        joined += allExtensions ? pieces[i].substr(2) : pieces[i];
-    }
-    joined += '}';
-    return CopyOut(joined, out, cap);
-}
-
-bool BuildChooserFilter(const char* description, const char* patterns, char* out, int cap) {
-    if (!out || cap <= 0)
-        return false;
-    out[0] = '\0';
-    char pattern[1024];
-    if (!ConvertFilterPattern(patterns, pattern, sizeof(pattern)))
-        return false;
-    // The chooser takes the pattern from the first parenthesis on, so the description's own
-    // parenthesised list is left out.
-    std::string desc = description ? description : "";
-    size_t paren = desc.find('(');
-    if (paren != std::string::npos)
-        desc.resize(paren);
-    // A tab would start a second filter entry.
-    for (char& ch : desc)
-        if (ch == '\t')
-            ch = ' ';
-    desc = Trim(desc);
-    std::string filter = desc.empty() ? std::string() : desc + " ";
-    filter += "(";
-    filter += pattern;
-    filter += ")";
-    return CopyOut(filter, out, cap);
-}
-
 ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
     if (!request || !request->fileName || request->fileNameCap <= 0)
         return ChooseResult::Failed;
-    char filter[1200];
-    if (!BuildChooserFilter(request->filterDesc, request->filterPattern, filter, sizeof(filter)))
-        filter[0] = '\0';
+    const char* title = request->title ? request->title : "";
+    const char* filterDesc = request->filterDesc ? request->filterDesc : "";
 
-    // The file name the request starts with ("Zelko.exe", or empty), and the directory the
-    // chooser shows: the current directory at first, then any directory the user enters.
-    std::string initialName = request->fileName;
-    char startDir[FL_PATH_MAX];
-    fl_filename_absolute(startDir, sizeof(startDir), ".");
-    for (;;) {
-        // CREATE lets the user type the name of a file that does not exist yet, as the
-        // open-file dialog does when only the path has to exist.
-        Fl_File_Chooser chooser(startDir, filter[0] ? filter : nullptr, Fl_File_Chooser::CREATE,
-                                request->title ? request->title : "");
-        chooser.preview(0);
-        chooser.show();
-        // After show(), which rescans the directory and resets the file name field.
-        if (!initialName.empty() && initialName.find('/') == std::string::npos) {
-            std::string path = startDir;
-            if (path.empty() || path.back() != '/')
-                path += '/';
-            chooser.value((path + initialName).c_str());
-        } else if (!initialName.empty()) {
-            chooser.value(initialName.c_str());
-        }
-        while (chooser.shown())
-            Fl::wait();
-        const char* chosen = chooser.count() > 0 ? chooser.value() : nullptr;
-        if (!chosen || !chosen[0])
-            return ChooseResult::Cancelled;
-        // A typed name without a directory is in the directory the chooser shows.
-        std::string path = chosen;
-        if (path[0] != '/' && chooser.directory() && chooser.directory()[0])
-            path = std::string(chooser.directory()) + "/" + path;
-        char full[FL_PATH_MAX];
-        fl_filename_absolute(full, sizeof(full), path.c_str());
-        if (IsDirectory(full)) {
-            // Accepting a directory opens it, as the open-file dialog does.
-            std::memcpy(startDir, full, sizeof(startDir));
-            continue;
-        }
-        // A path whose directory does not exist is refused and the chooser stays up.
-        if (!PathAcceptable(full))
-            continue;
-        size_t len = std::strlen(full);
-        if (len + 1 > static_cast<size_t>(request->fileNameCap))
-            return ChooseResult::Failed;
-        std::memcpy(request->fileName, full, len + 1);
-        return ChooseResult::Chosen;
+    Dialog d = {
+        request,         title,   filterDesc, g_startDir.empty() ? CurrentDirectory() : g_startDir,
+        nullptr,         nullptr, nullptr,    nullptr,
+        Outcome::Pending};
+    Fl_Double_Window win(DuX(263), DuY(162), title);
+    d.win = &win;
+    d.dirField = new Fl_Output(DuX(52), DuY(6), DuW(52, 205), DuH(6, 12), "Look &in:");
+    d.list = new Fl_Hold_Browser(DuX(6), DuY(22), DuW(6, 251), DuH(22, 96));
+    d.list->format_char(0); // names are shown as they are, '@' included
+    d.list->when(FL_WHEN_RELEASE_ALWAYS);
+    d.list->callback(ListCb, &d);
+    d.name = new Fl_Input(DuX(58), DuY(124), DuW(58, 145), DuH(124, 12), "File &name:");
+    Fl_Output* filter =
+        new Fl_Output(DuX(58), DuY(142), DuW(58, 145), DuH(142, 12), "Files of &type:");
+    filter->value(filterDesc);
+    Fl_Return_Button* open =
+        new Fl_Return_Button(DuX(209), DuY(123), DuW(209, 48), DuH(123, 14), "&Open");
+    open->callback(OpenCb, &d);
+    Fl_Button* cancel = new Fl_Button(DuX(209), DuY(141), DuW(209, 48), DuH(141, 14), "Cancel");
+    cancel->callback(CancelCb, &d);
+    win.end();
+    win.callback(CancelCb, &d);
+    win.set_modal();
+    win.xclass("Quorvalis");
+    Centre(&win, static_cast<Fl_Window*>(request->owner));
+
+    d.name->value(request->fileName);
+    FillList(&d);
+    win.show();
+    // The file-name field has the keyboard, its text selected so typing replaces it.
+    d.name->take_focus();
+    d.name->position(d.name->size(), 0);
+    Dump(&d, "shown", d.name->value());
+    while (win.shown())
+        Fl::wait();
+
+    if (d.outcome != Outcome::Open) {
+        Dump(&d, "cancelled", d.name->value());
+        return ChooseResult::Cancelled;
     }
+    // The chosen path is absolute and normalised: its directory is everything before the
+    // last '/'.
+    std::string chosen = request->fileName;
+    size_t slash = chosen.find_last_of('/');
+    g_startDir = NormalizePath(chosen.substr(0, slash == std::string::npos ? 0 : slash));
+    Dump(&d, "chosen", request->fileName);
+    return ChooseResult::Chosen;
 }

@@ -1,19 +1,11 @@
-// The first-run prompts over FLTK's file chooser.
+// The first-run prompts: a small modal open-file dialog over the main window.
 #pragma once
 #include "platform/file_chooser.h"
 
-// Shows the chooser for request (title, filter, initial file name, modal over the main
-// window). Chosen when the user picked or typed a path whose directory exists (the full path
-// is then in request->fileName), Cancelled when the chooser was cancelled or closed, Failed
-// when the request is unusable or the path does not fit request->fileName.
+// Shows the dialog for request: its title as the caption, a list of the shown directory's
+// subdirectories and of the files matching the filter pattern, the filter's description, and
+// a file-name field holding request->fileName at first. Chosen when the user opened a path
+// whose directory exists and that fits request->fileName (the full path is then there);
+// Cancelled when the dialog was cancelled, closed or left with Escape; Failed when the request
+// is unusable.
 ChooseResult FltkChooseFile(OpenFileRequest* request, void* context);
-
-// Turns a filter pattern list of the open-file request ("*.bin;*.md") into one FLTK pattern
-// ("*.{bin,md}"; a single pattern stays as it is). False, with out empty, when it does not
-// fit out or the list holds no pattern.
-bool ConvertFilterPattern(const char* patterns, char* out, int cap);
-
-// The chooser's filter entry: the description up to any parenthesis, then the FLTK pattern
-// in parentheses, e.g. "Genesis ROMs (*.{bin,md,mgd,smd})". False, with out empty, when it
-// does not fit.
-bool BuildChooserFilter(const char* description, const char* patterns, char* out, int cap);

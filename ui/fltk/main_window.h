@@ -2,6 +2,7 @@
 // start-up sequence and the About box.
 #pragma once
 
+class Fl_Browser;
 class Fl_RGB_Image;
 class Fl_Widget;
 class Fl_Window;
@@ -40,3 +41,7 @@ void ShowAboutBox();
 void TestDumpInit();
 void TestDumpEvent(int id, int code);
 void TestDumpState(const char* tag);
+// The first-run dialog's caption, shown directory, filter text, file-name field and list,
+// printed when it is shown, moves to a directory, refuses a name or ends.
+void TestDumpPrompt(const char* tag, const char* title, const char* dir, const char* filter,
+                    const char* name, const Fl_Browser* list);

@@ -60,3 +60,14 @@ void TestDumpState(const char* tag) {
     std::printf("end\n");
     std::fflush(stdout);
 }
+
+void TestDumpPrompt(const char* tag, const char* title, const char* dir, const char* filter,
+                    const char* name, const Fl_Browser* list) {
+    if (!g_dumpEnabled)
+        return;
+    std::printf("prompt %s\ntitle %s\ndir %s\nfilter %s\nname %s\n", tag, title, dir, filter, name);
+    for (int i = 1; list && i <= list->size(); ++i)
+        std::printf("item %s\n", list->text(i));
+    std::printf("end\n");
+    std::fflush(stdout);
+}
