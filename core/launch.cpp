@@ -12,8 +12,12 @@
 namespace {
 
 // Appends one path token of the command line. The emulator splits its command line at blanks,
-// so a path holding one is wrapped in double quotes to reach it as a single argument.
+// so a path holding one is wrapped in double quotes to reach it as a single argument. A path
+// holding a double quote itself cannot reach it intact either way (the quote would be taken
+// for a grouping mark and removed), so such a command line is not built at all.
 bool AppendPathToken(char* dst, const char* first, const char* second) {
+    if (std::strchr(first, '"') != nullptr || std::strchr(second, '"') != nullptr)
+        return false;
     bool quote = std::strchr(first, ' ') != nullptr || std::strchr(second, ' ') != nullptr;
     return (!quote || AppendText(dst, kPathMax, "\"")) && AppendText(dst, kPathMax, first) &&
            AppendText(dst, kPathMax, second) && (!quote || AppendText(dst, kPathMax, "\""));

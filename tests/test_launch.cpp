@@ -118,6 +118,25 @@ TEST(EmulatorCommand, PathsWithBlanksAreQuoted) {
     }
 }
 
+// A double quote in a path would be read as a grouping mark and dropped, starting another
+// file than the one selected: nothing is built.
+TEST(EmulatorCommand, PathsWithDoubleQuotesAreNotBuilt) {
+    struct Row {
+        const char* emulator;
+        const char* rom;
+    } rows[] = {
+        {"C:\\EMU\\ZELKO.EXE", "Mole \"Quest\".bin"},
+        {"C:\\EMU\\ZELKO.EXE", "a\"b.bin"},
+        {"C:\\E\"MU\\ZELKO.EXE", "A.BIN"},
+    };
+    for (const Row& row : rows) {
+        LaunchSetup setup(row.emulator, "C:\\ROMS\\");
+        EXPECT_FALSE(BuildEmulatorCommand(row.rom, Options("2", false, false, Region::USA)))
+            << row.emulator << " " << row.rom;
+        EXPECT_STREQ(g_paths.EmulatorCommand, "");
+    }
+}
+
 TEST(EmulatorCommand, OverLongLineIsNotBuilt) {
     LaunchSetup setup("C:\\EMU\\ZELKO.EXE", "C:\\ROMS\\");
     std::string prefix = "C:\\EMU\\ZELKO.EXE  -frame 2 C:\\ROMS\\";
