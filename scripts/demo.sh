@@ -9,6 +9,7 @@
 # settings file so the list appears at once, and starts the launcher.
 #
 #   --first-run   start from an empty settings file, to see the two first-run prompts
+#                 (headless: they are answered with the demo emulator and a cartridge)
 #   --headless    run under a private Xvfb until the window is mapped, close it the way a
 #                 window manager does and check that the launcher exits with code 0
 #   --dir DIR     the demo directory (recreated)
@@ -25,7 +26,7 @@ while [ $# -gt 0 ]; do
     --headless) headless=1 ;;
     --dir) demo_dir="$2"; shift ;;
     --build-dir) build_dir="$2"; shift ;;
-    -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) echo "demo: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -87,42 +88,46 @@ Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
 export DISPLAY=":$n"
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+for _ in $(seq 300); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 "$demo_dir/launcher/Quorvalis" &
 launcher_pid=$!
-title="^Quorvalis '95\$"
-[ "$first_run" -eq 1 ] && title="^Find Zelko.exe\$"
-wid=""
-for _ in $(seq 150); do
-  wid="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n1 || true)"
-  [ -n "$wid" ] && break
-  kill -0 "$launcher_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if [ -z "$wid" ]; then
+# The first visible window whose name matches $1, waited for up to 30 s while the launcher runs.
+find_window() {
+  local w=""
+  for _ in $(seq 300); do
+    w="$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true)"
+    [ -n "$w" ] && { echo "$w"; return 0; }
+    kill -0 "$launcher_pid" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+# Types a path into a prompt's file-name field (its text is selected when it comes up), opens.
+answer_prompt() {
+  local w
+  w="$(find_window "$1")" || { echo "demo: no prompt \"$1\"" >&2; kill "$launcher_pid" 2>/dev/null; exit 1; }
+  echo "demo: answering $(xdotool getwindowname "$w") with $2"
+  xdotool windowfocus --sync "$w" 2>/dev/null || true
+  xdotool type --delay 10 "$2"
+  xdotool key Return
+}
+if [ "$first_run" -eq 1 ]; then
+  answer_prompt '^Find Zelko.exe$' "$demo_dir/emulator/Zelko.exe"
+  answer_prompt '^Open a cartridge to locate your cartridge directory$' "$demo_dir/carts/MOLEQST.BIN"
+  # Done once the cartridge prompt has gone.
+  for _ in $(seq 300); do
+    xdotool search --onlyvisible --name '^Open a cartridge' >/dev/null 2>&1 || break
+    sleep 0.1
+  done
+fi
+if ! wid="$(find_window "^Quorvalis '95\$")"; then
   echo "demo: the window did not come up" >&2
   kill "$launcher_pid" 2>/dev/null || true
   exit 1
 fi
 echo "demo: window $wid mapped ($(xdotool getwindowname "$wid"))"
-if [ "$first_run" -eq 1 ]; then
-  # Answer both prompts the way a user would.
-  xdotool windowfocus --sync "$wid" 2>/dev/null || true
-  xdotool type --delay 10 "$demo_dir/emulator/Zelko.exe"; xdotool key Return
-  for _ in $(seq 100); do
-    wid="$(xdotool search --onlyvisible --name '^Open a cartridge' 2>/dev/null | head -n1 || true)"
-    [ -n "$wid" ] && break; sleep 0.1
-  done
-  xdotool windowfocus --sync "$wid" 2>/dev/null || true
-  xdotool type --delay 10 "$demo_dir/carts/MOLEQST.BIN"; xdotool key Return
-  wid=""
-  for _ in $(seq 100); do
-    wid="$(xdotool search --onlyvisible --name "^Quorvalis '95\$" 2>/dev/null | head -n1 || true)"
-    [ -n "$wid" ] && ! xdotool search --onlyvisible --name '^Open a cartridge' >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-fi
+# Let it draw its list before it is closed.
 sleep 0.5
 # Close it as a window manager's close box does.
 python3 - "$wid" <<'PY' 2>/dev/null || xdotool windowclose "$wid"
@@ -151,7 +156,7 @@ x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c
 x.XSendEvent(dpy, win, 0, 0, ctypes.byref(ev))
 x.XSync(ctypes.c_void_p(dpy), 0)
 PY
-for _ in $(seq 100); do kill -0 "$launcher_pid" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 300); do kill -0 "$launcher_pid" 2>/dev/null || break; sleep 0.1; done
 if kill -0 "$launcher_pid" 2>/dev/null; then
   echo "demo: the launcher did not end after its window was closed" >&2
   kill "$launcher_pid" 2>/dev/null || true
