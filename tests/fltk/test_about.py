@@ -31,7 +31,8 @@ class AboutTest(qvx.LauncherCase):
         self.key(about, "Return")
         self.wait_no_window(ABOUT)
         self.assertIsNone(self.proc.poll())
-        self.assertIn((105, 0), self.events())
+        # The About report is complete once the box has returned.
+        qvx.wait_until("About reported", lambda: (105, 0) in self.events())
         self.assertNotIn((100, 0), self.events())
 
     def test_ok_button_closes_it(self):

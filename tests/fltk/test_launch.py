@@ -1,6 +1,5 @@
 """Launching: a real double-click, the default button, and the exact command line."""
 import os
-import time
 
 import qvx
 
@@ -21,8 +20,8 @@ class LaunchTest(qvx.LauncherCase):
         self.assertEqual(rec["cmdline"], "-frame 2 %s/MOLEQST.BIN" % self.rom_dir)
         self.assertEqual(rec["args"], ["-frame", "2", "%s/MOLEQST.BIN" % self.rom_dir])
         self.assertEqual(rec["cwd"], self.emu_dir)
-        time.sleep(0.3)
         # focus, selection, double-click; the title comes from the ROM header.
+        self.wait_events(3)
         self.assertEqual(self.events(), [(101, 4), (101, 1), (101, 2)])
         self.assertEqual(self.last_state()["title"], "Mole Quest ")
         self.assertEqual(len(self.zelko_records()), 1)
@@ -64,9 +63,8 @@ class LaunchTest(qvx.LauncherCase):
         self.assertIn("Version=Europe", section)
         self.click(wid, *self.control_centre(180, 116, 68, 14))  # Delete Config
         qvx.wait_until("deleted section", lambda: "[%s]" % first not in self.read_ini())
-        time.sleep(0.2)
         # The reload after the delete shows the defaults of a missing section.
-        self.assertEqual(self.last_state()["europe"], "0")
+        self.wait_last(europe="0", usa="1")
         self.assertTrue(os.path.exists(self.ini))
 
 

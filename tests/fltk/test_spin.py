@@ -1,6 +1,4 @@
 """The spin control beside the frame value field."""
-import time
-
 import qvx
 
 
@@ -25,22 +23,22 @@ class SpinTest(qvx.LauncherCase):
         # work before a launch: move the focus to the title field first.
         self.click(wid, *self.control_centre(4, 99, 180, 12))
         self.spin(wid, True, 1)
-        self.assertEqual(self.last_state()["frames"], "3")
+        self.wait_last(frames="3")
         self.spin(wid, True, 9)
-        self.assertEqual(self.last_state()["frames"], "9")
+        self.wait_last(frames="9")
         self.assertEqual(self.launch(wid, 1), "9")
         self.spin(wid, False, 1)
-        self.assertEqual(self.last_state()["frames"], "8")
+        self.wait_last(frames="8")
         self.spin(wid, False, 10)
-        self.assertEqual(self.last_state()["frames"], "1")
+        self.wait_last(frames="1")
         self.assertEqual(self.launch(wid, 2), "1")
         # A value typed into the field is where the next press starts.
         fx, fy = self.control_centre(208, 60, 12, 13)
         self.click(wid, fx, fy)
         self.key(wid, "End", "BackSpace", "6")
-        time.sleep(0.2)
+        self.wait_last(frames="6")
         self.spin(wid, True, 1)
-        self.assertEqual(self.last_state()["frames"], "7")
+        self.wait_last(frames="7")
         # Each change of the field through the arrows is reported as a text change.
         self.assertIn((111, 0x300), self.events())
 
