@@ -1,11 +1,16 @@
-# Installation and packages: the launcher with a menu entry and its icon on Linux (a .deb),
-# the launcher alone at the root of a .zip for each Windows build.
+# Installation and packages: the launcher, its start script, a menu entry and its icon on
+# Linux (a .deb), the launcher alone at the root of a .zip for each Windows build.
 if(TARGET Quorvalis)
   if(WIN32)
     install(TARGETS Quorvalis RUNTIME DESTINATION .)
   else()
     include(GNUInstallDirs)
-    install(TARGETS Quorvalis RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    # The launcher keeps its settings file beside its executable. The installed one lives in
+    # lib/quorvalis/; bin/quorvalis runs a per-user copy of it from the user's data directory,
+    # where the settings file can be written.
+    install(TARGETS Quorvalis RUNTIME DESTINATION lib/quorvalis)
+    install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/quorvalis.sh
+            DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME quorvalis)
     install(FILES ${PROJECT_SOURCE_DIR}/res/quorvalis.desktop
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES ${PROJECT_SOURCE_DIR}/res/quorvalis.png

@@ -20,7 +20,9 @@ import tempfile
 import time
 import unittest  # noqa: re-exported for the test modules
 
-TOOLS = {}  # filled from the command line: launcher, stub, make_roms, wm_close, zelko_demo, source
+# Filled from the command line: launcher, stub, make_roms, wm_close, zelko_demo, source, and
+# for the installation test cmake, cpack and build.
+TOOLS = {}
 
 ROM_NAMES = ["MOLEQST.BIN", "turbomole.md", "Starfarm.smd", "pinball.MGD", "acorn_racer.bin",
              "Zephyr.Md"]
@@ -32,7 +34,8 @@ def parse_args(argv):
     i = 1
     while i < len(argv):
         if argv[i].startswith("--") and argv[i][2:] in (
-                "launcher", "stub", "make_roms", "wm_close", "zelko_demo", "source"):
+                "launcher", "stub", "make_roms", "wm_close", "zelko_demo", "source", "cmake",
+                "cpack", "build"):
             TOOLS[argv[i][2:]] = argv[i + 1]
             i += 2
         else:
@@ -172,15 +175,23 @@ class LauncherCase(unittest.TestCase):
 
     # ---- the launcher process ----
 
-    def start(self, wait_ready=True):
+    def start(self, wait_ready=True, command=None, env=None, **popen_args):
+        """Starts the launcher (or command, with env added to the environment; a value None
+        removes a variable) and waits for its main window and, with wait_ready, for the form's
+        defaults."""
         self.out_path = os.path.join(self.tmp, "launcher.out")
         self.out = open(self.out_path, "w")
         self.addCleanup(self.out.close)
-        env = self.x.env()
-        env["QV_TEST_DUMP"] = "1"
+        full_env = self.x.env()
+        full_env["QV_TEST_DUMP"] = "1"
+        for key, value in (env or {}).items():
+            if value is None:
+                full_env.pop(key, None)
+            else:
+                full_env[key] = value
         # Started from a directory of its own: the launcher must not depend on the caller's.
-        self.proc = subprocess.Popen([self.launcher], cwd=self.tmp, env=env, stdout=self.out,
-                                     stderr=subprocess.STDOUT)
+        self.proc = subprocess.Popen(command or [self.launcher], cwd=self.tmp, env=full_env,
+                                     stdout=self.out, stderr=subprocess.STDOUT, **popen_args)
         try:
             self.wid = self.wait_window("^Quorvalis '95$")
         except AssertionError:

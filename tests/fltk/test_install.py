@@ -1,0 +1,161 @@
+"""The installed launcher: bin/quorvalis runs a per-user copy of lib/quorvalis/Quorvalis, so the
+settings file beside it is the user's own to write; and the .deb holds the same files."""
+import filecmp
+import os
+import pwd
+import shutil
+import stat
+import subprocess
+import tempfile
+
+import qvx
+
+EMU_PROMPT = "^Find Zelko.exe$"
+CART_PROMPT = "^Open a cartridge to locate your cartridge directory$"
+
+
+def unprivileged_user():
+    """(uid, gid) of "nobody" when the tests run as root, else None (run as ourselves)."""
+    if os.geteuid() != 0:
+        return None
+    try:
+        pw = pwd.getpwnam("nobody")
+    except KeyError:
+        return None
+    return pw.pw_uid, pw.pw_gid
+
+
+class InstalledLauncherTest(qvx.LauncherCase):
+    seed_settings = False
+
+    def setUp(self):
+        super().setUp()
+        self.prefix = os.path.join(self.tmp, "prefix")
+        r = subprocess.run([qvx.TOOLS["cmake"], "--install", qvx.TOOLS["build"], "--prefix",
+                            self.prefix], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                           text=True)
+        self.assertEqual(r.returncode, 0, r.stdout)
+        self.installed = os.path.join(self.prefix, "lib", "quorvalis", "Quorvalis")
+        self.wrapper = os.path.join(self.prefix, "bin", "quorvalis")
+        self.home = os.path.join(self.tmp, "home")
+        os.mkdir(self.home)
+        self.user = unprivileged_user()
+        if self.user:
+            # A normal user: may read the installation and the test's directories, owns only
+            # the home directory.
+            for d in (self.tmp, self.emu_dir, self.rom_dir):
+                os.chmod(d, 0o755)
+            os.chown(self.home, *self.user)
+        self.use_data_dir(os.path.join(self.home, ".local", "share", "quorvalis"))
+
+    def use_data_dir(self, data_dir):
+        self.data_dir = data_dir
+        self.app_dir = data_dir
+        self.ini = os.path.join(data_dir, "Quorvalis.ini")
+        self.copy = os.path.join(data_dir, "Quorvalis")
+
+    def run_installed(self, wait_ready, xdg=None):
+        args = {}
+        if self.user:
+            args = {"user": self.user[0], "group": self.user[1], "extra_groups": []}
+        return self.start(wait_ready, command=[self.wrapper],
+                          env={"HOME": self.home, "XDG_DATA_HOME": xdg}, **args)
+
+    def answer(self, title_regex, text):
+        prompt = self.wait_window(title_regex)
+        self.type_text(prompt, text)
+        self.key(prompt, "Return")
+
+    def close(self, wid):
+        self.wm_close(wid)
+        self.assertEqual(self.exit_code(), 0)
+
+    def test_first_run_saves_in_the_users_copy_and_a_second_run_keeps_them(self):
+        wid = self.run_installed(wait_ready=False)
+        self.assertTrue(filecmp.cmp(self.copy, self.installed, shallow=False))
+        self.assertTrue(os.access(self.copy, os.X_OK))
+        # The copy runs: it records its own directory, then asks for the emulator.
+        qvx.wait_until("QuorvalisPath", lambda: os.path.exists(self.ini) and
+                       "QuorvalisPath=%s/\n" % self.data_dir in self.read_ini())
+        self.answer(EMU_PROMPT, self.emulator)
+        self.answer(CART_PROMPT, os.path.join(self.rom_dir, "MOLEQST.BIN"))
+        ready = self.wait_state("ready")
+        self.assertEqual(len(ready["items"]), len(qvx.ROM_NAMES))
+        ini = self.read_ini()
+        self.assertIn("EmulatorPath=%s\n" % self.emulator, ini)
+        self.assertIn("CartPath=%s/\n" % self.rom_dir, ini)
+        # Saving a cartridge's options lands in the user's settings file.
+        self.click(wid, *self.list_row(1))
+        self.key(wid, "alt+j")
+        self.click(wid, *self.control_centre(92, 116, 68, 14))  # Save Config
+        first = sorted(qvx.ROM_NAMES, key=str.lower)[0]
+        qvx.wait_until("saved section", lambda: "[%s]" % first in self.read_ini())
+        self.close(wid)
+        if self.user:
+            self.assertEqual(os.stat(self.ini).st_uid, self.user[0])
+        self.assertEqual(os.listdir(os.path.dirname(self.installed)), ["Quorvalis"])
+
+        # A stale copy is replaced; the settings file stays as it is.
+        os.remove(self.copy)
+        with open(self.copy, "w") as f:
+            f.write("#!/bin/sh\ntouch '%s/stale-copy-ran'\nexit 3\n" % self.tmp)
+        os.chmod(self.copy, 0o755)
+        with open(self.ini, "a") as f:
+            f.write("[Hand Edit]\nKept=yes\n")
+        before = self.read_ini()
+        wid = self.run_installed(wait_ready=True)
+        self.assertEqual(self.prompts(), [])
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "stale-copy-ran")))
+        self.assertTrue(filecmp.cmp(self.copy, self.installed, shallow=False))
+        self.close(wid)
+        self.assertEqual(self.read_ini(), before)
+
+    def test_xdg_data_home_holds_the_copy(self):
+        xdg = os.path.join(self.home, "data")
+        if self.user:
+            os.mkdir(xdg)
+            os.chown(xdg, *self.user)
+        self.use_data_dir(os.path.join(xdg, "quorvalis"))
+        os.makedirs(self.data_dir)
+        if self.user:
+            os.chown(self.data_dir, *self.user)
+        with open(self.ini, "w") as f:
+            f.write("[Quorvalis Paths]\nEmulatorPath=%s\nCartPath=%s/\n" %
+                    (self.emulator, self.rom_dir))
+        if self.user:
+            os.chown(self.ini, *self.user)
+        wid = self.run_installed(wait_ready=True, xdg=xdg)
+        self.assertEqual(self.prompts(), [])
+        self.assertEqual(len(self.last_state()["items"]), len(qvx.ROM_NAMES))
+        self.assertTrue(filecmp.cmp(self.copy, self.installed, shallow=False))
+        self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
+        self.close(wid)
+
+
+class DebPackageTest(qvx.unittest.TestCase):
+
+    @qvx.unittest.skipUnless(shutil.which("dpkg-deb"), "needs dpkg-deb")
+    def test_deb_holds_the_launcher_its_start_script_and_menu_entry(self):
+        with tempfile.TemporaryDirectory(prefix="qv-deb-") as out:
+            r = subprocess.run([qvx.TOOLS["cpack"], "-G", "DEB", "--config",
+                                os.path.join(qvx.TOOLS["build"], "CPackConfig.cmake"), "-B",
+                                out], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               text=True, timeout=180)
+            self.assertEqual(r.returncode, 0, r.stdout)
+            debs = [f for f in os.listdir(out) if f.endswith(".deb")]
+            self.assertEqual(len(debs), 1, os.listdir(out))
+            listing = subprocess.run(["dpkg-deb", "-c", os.path.join(out, debs[0])],
+                                     stdout=subprocess.PIPE, text=True, check=True).stdout
+            modes = {}
+            for line in listing.splitlines():
+                fields = line.split()
+                modes[fields[-1]] = fields[0]
+            self.assertEqual(modes.get("./usr/bin/quorvalis"), "-rwxr-xr-x")
+            self.assertEqual(modes.get("./usr/lib/quorvalis/Quorvalis"), "-rwxr-xr-x")
+            self.assertIn("./usr/share/applications/quorvalis.desktop", modes)
+            self.assertIn("./usr/share/icons/hicolor/32x32/apps/quorvalis.png", modes)
+            self.assertNotIn("./usr/bin/Quorvalis", modes)
+
+
+if __name__ == "__main__":
+    qvx.main()
