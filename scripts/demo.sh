@@ -170,8 +170,10 @@ if [ "$rc" -ne 0 ]; then
 fi
 echo "demo: closed cleanly (exit code 0)"
 if [ "$first_run" -eq 1 ]; then
-  grep -q "^EmulatorPath=$demo_dir/emulator/Zelko.exe" "$ini" &&
-    grep -q "^CartPath=$demo_dir/carts/" "$ini" ||
-    { echo "demo: the first-run answers were not recorded" >&2; exit 1; }
+  if ! grep -q "^EmulatorPath=$demo_dir/emulator/Zelko.exe" "$ini" ||
+     ! grep -q "^CartPath=$demo_dir/carts/" "$ini"; then
+    echo "demo: the first-run answers were not recorded" >&2
+    exit 1
+  fi
   echo "demo: first-run answers recorded in $ini"
 fi
