@@ -1,5 +1,6 @@
 """First run: the two prompts over the main window, cancelling, and what gets recorded."""
 import os
+import subprocess
 
 import qvx
 
@@ -22,6 +23,10 @@ class FirstRunTest(qvx.LauncherCase):
         mx, my, mw, mh = self.geometry(wid)
         self.assertLessEqual(abs((px + pw // 2) - (mx + mw // 2)), 1)
         self.assertLessEqual(abs((py + ph // 2) - (my + mh // 2)), 1)
+        # Owned by the main window: the window manager keeps it above and with the main window.
+        owner = subprocess.run(["xprop", "-id", str(prompt), "WM_TRANSIENT_FOR"],
+                               env=self.x.env(), stdout=subprocess.PIPE, text=True).stdout
+        self.assertIn("window id # %s" % hex(wid), owner)
 
     def test_prompts_record_the_emulator_and_the_cartridge_directory(self):
         wid = self.start(wait_ready=False)
