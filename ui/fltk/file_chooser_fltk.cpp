@@ -160,10 +160,12 @@ ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
     const char* title = request->title ? request->title : "";
     const char* filterDesc = request->filterDesc ? request->filterDesc : "";
 
-    Dialog d = {
-        request,         title,   filterDesc, g_startDir.empty() ? CurrentDirectory() : g_startDir,
-        nullptr,         nullptr, nullptr,    nullptr,
-        Outcome::Pending};
+    Dialog d = {};
+    d.request = request;
+    d.title = title;
+    d.filterDesc = filterDesc;
+    d.dir = g_startDir.empty() ? CurrentDirectory() : g_startDir;
+    d.outcome = Outcome::Pending;
     Fl_Double_Window win(DuX(263), DuY(162), title);
     d.win = &win;
     d.dirField = new Fl_Output(DuX(52), DuY(6), DuW(52, 205), DuH(6, 12), "Look &in:");
@@ -186,7 +188,9 @@ ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
     win.xclass("Quorvalis");
     Centre(&win, static_cast<Fl_Window*>(request->owner));
 
-    d.name->value(request->fileName);
+    // The initial file name, read no further than the buffer's capacity.
+    std::string initial(request->fileName, strnlen(request->fileName, request->fileNameCap));
+    d.name->value(initial.c_str());
     FillList(&d);
     win.show();
     // The file-name field has the keyboard, its text selected so typing replaces it.
