@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,12 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
 #endif
 
 using qvtest::ReadFile;
@@ -405,6 +411,344 @@ TEST(ProfileStorePosix, GarbageInputNeverCrashes) {
     std::string ini = dir.file("q.ini");
     WriteFile(ini, std::string("[s]\nk=ab\0cd\n", 12));
     EXPECT_EQ(Read(ini, "s", "k", ""), "ab");
+}
+
+namespace {
+
+// Bytes this process has read through read() and the like so far.
+long long BytesReadSoFar() {
+    std::ifstream io("/proc/self/io");
+    std::string field;
+    long long value = 0;
+    while (io >> field >> value) {
+        if (field == "rchar:")
+            return value;
+    }
+    return -1;
+}
+
+std::set<std::string> NamesIn(const TempDir& dir) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+std::string Replace(std::string s, const std::string& from, const std::string& to) {
+    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+        s.replace(at, from.size(), to);
+    return s;
+}
+
+} // namespace
+
+// A section is found by a scan of the headers on the first look-up of a file's version and from
+// an index of all names afterwards; both must give the answers of the format's rules.
+TEST(ProfileStorePosix, SectionLookUpsByScanAndByIndexAgree) {
+    const std::string crlf = std::string("top=lead\r\n"
+                                         "[Alpha]\r\nk=a1\r\n"
+                                         "[alpha]\r\nk=a2\r\nj=a2j\r\n"
+                                         "  [ Beta  ]  \r\nk=b\r\n"
+                                         "x[Gamma]\r\nk=not a header\r\n"
+                                         "[Delta\r\nk=d\r\n"
+                                         "[Mole Quest (U) [!].bin]\r\nk=mole\r\n"
+                                         "\v[Eps]\r\nk=eps\r\n"
+                                         "[Zeta") +
+                             std::string("\0junk]\r\nk=zeta\r\n", 17) +
+                             "[]\r\nk=empty\r\n"
+                             "[A{]\r\nk=brace\r\n"
+                             "[LONGSECTIONNAME1]\r\nk=l1\r\n"
+                             "[longsectionname2]\r\nk=l2\r\n"
+                             "[\xC1"
+                             "bc]\r\nk=high\r\n"
+                             "[@x]\r\nk=at\r\n"
+                             "Title=[not] a header\r\n"
+                             "[Last]\r\nk=last";
+    const std::string files[] = {
+        crlf,
+        Replace(crlf, "\r\n", "\n"),
+        Replace(crlf, "\r\n", "\r"),
+        "\xEF\xBB\xBF" + crlf,
+    };
+    struct Case {
+        std::string section;
+        const char* key;
+        const char* want;
+    } cases[] = {
+        {"", "top", "lead"},         // the lines before the first header
+        {"", "k", "DEF"},            // "[]" comes after them: the first empty name wins
+        {"alpha", "k", "a1"},        // the first of two spellings
+        {"ALPHA", "j", "DEF"},       // the second section of that name does not count
+        {"beta", "k", "b"},          // blanks around the name and the header
+        {"Beta", "x[Gamma]", "DEF"}, // text before '[': an entry without value
+        {"gamma", "k", "DEF"},
+        {"Delta", "k", "DEF"}, // no ']': an entry of the section before
+        {"mole quest (u) [!].BIN", "k", "mole"},
+        {"eps", "k", "eps"},   // a vertical tab before '[' is a blank
+        {"zeta", "k", "zeta"}, // a NUL ends the name
+        {"a[", "k", "DEF"},    // '{' is not '[' folded
+        {"a{", "k", "brace"},
+        {"longsectionname2", "k", "l2"}, // the first eight bytes of two names alike
+        {"LongSectionName1", "k", "l1"},
+        {"longsectionname", "k", "DEF"}, // a prefix of a name is not the name
+        {"\xE1"
+         "bc",
+         "k", "DEF"}, // bytes above ASCII do not fold
+        {"\xC1"
+         "BC",
+         "k", "high"},
+        {"`x", "k", "DEF"}, // '`' is not '@' folded
+        {"@X", "k", "at"},
+        {"not", "a header", "DEF"}, // '[' inside a value
+        {"last", "k", "last"},      // the last line without newline
+        {"missing", "k", "DEF"},
+    };
+    for (size_t f = 0; f < std::size(files); ++f) {
+        TempDir dir;
+        // All names in turn on one file: the first by a scan, the others from the index.
+        std::string shared = dir.file("shared.ini");
+        WriteFile(shared, files[f]);
+        for (const Case& c : cases) {
+            EXPECT_EQ(Read(shared, c.section.c_str(), c.key, "DEF"), c.want)
+                << "file " << f << ", after others: [" << c.section << "] " << c.key;
+        }
+        // Each name first on a file of its own: found by a scan, then asked again.
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const Case& c = cases[i];
+            std::string own = dir.file("own" + std::to_string(i) + ".ini");
+            WriteFile(own, files[f]);
+            for (int again = 0; again < 2; ++again) {
+                EXPECT_EQ(Read(own, c.section.c_str(), c.key, "DEF"), c.want)
+                    << "file " << f << ", scanned: [" << c.section << "] " << c.key;
+            }
+        }
+    }
+    // A byte-order mark right before the first header.
+    TempDir dir;
+    std::string ini = dir.file("bom.ini");
+    WriteFile(ini, "\xEF\xBB\xBF[First]\nk=f\n");
+    EXPECT_EQ(Read(ini, "first", "k", "DEF"), "f");
+    EXPECT_EQ(Read(ini, "", "k", "DEF"), "DEF");
+}
+
+// A group of keys goes into the file in one edit; the bytes must be those of writing the keys
+// one at a time.
+TEST(ProfileStorePosix, GroupWriteGivesTheBytesOfSingleWrites) {
+    const char* starts[] = {
+        nullptr, // no file
+        "[s]\r\nk=1\r\n",
+        "[s]\na=1",             // unterminated last line
+        "[s]\rx\r a = old  \r", // lone CR, an entry without '='
+        "\xEF\xBB\xBF",
+        "; c\r\n[S]\r\n\r\nk=1\r\n\r\n[t]\r\nq=2\r\n",
+        "top=1\r\n[s]\r\nk=1\r\n[s]\r\nk=second\r\n",
+    };
+    struct Group {
+        const char* section;
+        std::vector<ProfileEntry> entries;
+    } groups[] = {
+        {"s",
+         {{"Title", "Mole Quest"},
+          {"NoSound", "1"},
+          {"Z80", "0"},
+          {"Version", "Japan"},
+          {"Frames", "3"}}},
+        {"S", {{"k", "1"}, {"K", "2"}, {"new", "a"}, {" NEW ", "b"}, {"x", "y"}}},
+        {"s", {{"k", "v  "}, {"k", "v"}, {"n", " w "}, {"n", "w"}}},
+        {"s", {{"k", "1"}}},
+        {"s", {{"x", "z"}, {"a", "new"}}},
+        {"New Section [!]", {{"a", "1"}, {"b", "2"}, {"A", "3"}}},
+        {"", {{"top", "2"}, {"fresh", "3"}}},
+        {"t", {{"q", "2"}, {"r", ""}}},
+    };
+    for (size_t f = 0; f < std::size(starts); ++f) {
+        for (size_t g = 0; g < std::size(groups); ++g) {
+            TempDir dir;
+            std::string whole = dir.file("whole.ini"), single = dir.file("single.ini");
+            if (starts[f]) {
+                WriteFile(whole, starts[f]);
+                WriteFile(single, starts[f]);
+            }
+            const Group& gr = groups[g];
+            EXPECT_TRUE(ProfileWriteStrings(gr.section, gr.entries.data(),
+                                            static_cast<int>(gr.entries.size()), whole.c_str()));
+            for (const ProfileEntry& e : gr.entries)
+                EXPECT_TRUE(ProfileWriteString(gr.section, e.key, e.value, single.c_str()));
+            EXPECT_EQ(ReadFile(whole), ReadFile(single)) << "file " << f << ", group " << g;
+            EXPECT_EQ(NamesIn(dir).size(), 2u) << "file " << f << ", group " << g;
+        }
+    }
+    // A group that changes nothing does not rewrite the file.
+    TempDir dir;
+    std::string ini = dir.file("q.ini");
+    WriteFile(ini, "[s]\nk=1\nj=2\n");
+    struct stat before = StatOf(ini);
+    ProfileEntry same[] = {{"K", "1"}, {"j", "2"}};
+    EXPECT_TRUE(ProfileWriteStrings("S", same, 2, ini.c_str()));
+    EXPECT_EQ(StatOf(ini).st_ino, before.st_ino);
+    // A section name with a line break lands as one section with all keys of the group.
+    ProfileEntry two[] = {{"a", "1"}, {"b", "2"}};
+    ASSERT_TRUE(ProfileWriteStrings("x\ny", two, 2, ini.c_str()));
+    EXPECT_EQ(ReadFile(ini), "[s]\nk=1\nj=2\n[x y]\na=1\nb=2\n");
+}
+
+// Keys the file format cannot carry back are refused, and the file stays as it was.
+TEST(ProfileStorePosix, WritesThatWouldReadBackAsSomethingElseAreRefused) {
+    const std::string original = "[s]\r\nk=1\r\n[t]\r\nk=2\r\n";
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* value;
+        bool stored;
+    } cases[] = {
+        {"s", "a=b", "v", false},                             // reads back as key "a"
+        {"s", "=", "v", false},     {"s", "[x]", "v", false}, // a header "[x]=v"
+        {"s", " [x] ", "v", false},                           // blanks around the name do not count
+        {"s", "[]", "v", false},    {"s", "[x", "y]", false}, // a header "[x=y]"
+        {"s", "[x", "y", true},                               // no ']' on the line: an entry
+        {"s", "x]", "v", true},                               // does not start with '['
+        {"s", "k", "[v]", true},                              // brackets in a value are text
+        {"s", "", "v", true},                                 // "=v": the empty key reads back
+        {"", "top", "v", true}, // the empty section: the lines before the first header
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string ini = dir.file("q.ini");
+        WriteFile(ini, original);
+        bool wrote = ProfileWriteString(c.section, c.key, c.value, ini.c_str());
+        EXPECT_EQ(wrote, c.stored) << c.key;
+        if (c.stored) {
+            EXPECT_EQ(Read(ini, c.section, c.key, "DEF"), c.value) << c.key;
+            EXPECT_EQ(Read(ini, "t", "k", "DEF"), "2") << c.key;
+        } else {
+            EXPECT_EQ(ReadFile(ini), original) << c.key;
+        }
+        // In a group, one such key stops the whole group.
+        ProfileEntry group[] = {{"k", "changed"}, {c.key, c.value}};
+        EXPECT_EQ(ProfileWriteStrings(c.section, group, 2, ini.c_str()), c.stored) << c.key;
+        if (!c.stored) {
+            EXPECT_EQ(ReadFile(ini), original) << c.key;
+        }
+        EXPECT_EQ(NamesIn(dir).size(), 1u) << c.key;
+    }
+}
+
+// Temporary files a killed save left behind are removed by the next save: those of this
+// settings file whose writer is gone or that are more than a minute old, nothing else.
+TEST(ProfileStorePosix, SaveRemovesTemporaryFilesOfKilledSaves) {
+    pid_t gone = fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        _exit(0);
+    ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+    const std::string dead = std::to_string(gone), alive = std::to_string(getpid());
+
+    TempDir dir;
+    std::string ini = dir.file("Quorvalis.ini");
+    WriteFile(ini, "[s]\nk=1\n");
+    struct Leftover {
+        std::string name;
+        bool old; // modified two minutes ago
+        bool removed;
+    } files[] = {
+        {".Quorvalis.ini." + dead + "-0.tmp", false, true},
+        {".Quorvalis.ini." + dead + "-17.tmp", false, true},
+        {".Quorvalis.ini." + alive + "-1.tmp", true, true},   // old
+        {".Quorvalis.ini." + alive + "-2.tmp", false, false}, // a live writer, just now
+        {".Quorvalis.ini.0-0.tmp", false, false},             // no pid to ask: only by age
+        {".Quorvalis.ini.0-1.tmp", true, true},
+        {".Other.ini." + dead + "-0.tmp", true, false},      // another settings file's
+        {".Quorvalis.ini." + dead + "-0.tmpx", true, false}, // not our pattern
+        {".Quorvalis.ini." + dead + ".tmp", true, false},
+        {".Quorvalis.ini.x" + dead + "-0.tmp", true, false},
+        {"Quorvalis.ini." + dead + "-0.tmp", true, false},
+        {"notes.txt", true, false},
+    };
+    for (const Leftover& l : files) {
+        WriteFile(dir.file(l.name), "[s]\nk=half");
+        if (l.old) {
+            struct timespec t[2];
+            clock_gettime(CLOCK_REALTIME, &t[0]);
+            t[0].tv_sec -= 120;
+            t[1] = t[0];
+            ASSERT_EQ(utimensat(AT_FDCWD, dir.file(l.name).c_str(), t, 0), 0);
+        }
+    }
+    // A directory of that pattern is not ours either.
+    std::filesystem::create_directory(dir.file(".Quorvalis.ini." + dead + "-5.tmp"));
+
+    ASSERT_TRUE(ProfileWriteString("s", "k", "2", ini.c_str()));
+    std::set<std::string> left = NamesIn(dir);
+    for (const Leftover& l : files)
+        EXPECT_EQ(left.count(l.name), l.removed ? 0u : 1u) << l.name;
+    EXPECT_EQ(left.count(".Quorvalis.ini." + dead + "-5.tmp"), 1u);
+    EXPECT_EQ(left.count("Quorvalis.ini"), 1u);
+    EXPECT_EQ(Read(ini, "s", "k", ""), "2");
+}
+
+// The same with a real save killed while its temporary file exists.
+TEST(ProfileStorePosix, SaveAfterAKilledSaveLeavesNoTemporaryFile) {
+    TempDir dir;
+    std::string ini = dir.file("q.ini");
+    std::string big;
+    for (int i = 0; i < 20000; ++i)
+        big += "[CART" + std::to_string(i) + ".BIN]\nTitle=" + std::string(60, 't') + "\n";
+    WriteFile(ini, big);
+    bool leftover = false;
+    for (int attempt = 0; attempt < 20 && !leftover; ++attempt) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            for (int i = 0;; ++i)
+                ProfileWriteString("CART7.BIN", "Frames", std::to_string(i).c_str(), ini.c_str());
+        }
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (NamesIn(dir).size() < 2 && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        kill(pid, SIGKILL);
+        ASSERT_EQ(waitpid(pid, nullptr, 0), pid);
+        leftover = NamesIn(dir).size() > 1;
+    }
+    ASSERT_TRUE(leftover) << "no save was caught with its temporary file";
+    ASSERT_TRUE(ProfileWriteString("CART7.BIN", "Frames", "done", ini.c_str()));
+    EXPECT_EQ(NamesIn(dir), std::set<std::string>{"q.ini"});
+    EXPECT_EQ(Read(ini, "cart7.bin", "frames", ""), "done");
+}
+
+// File times tell an edit apart only when they moved on since the version cached. A file
+// modified in the last two seconds is therefore read again at each access (an edit in the same
+// tick keeps every time stamp on a coarse clock); an older one is read once.
+TEST(ProfileStorePosix, RecentlyModifiedFileIsReadAgainAtEachAccess) {
+    TempDir dir;
+    std::string ini = dir.file("q.ini");
+    const std::string filler(100000, ';');
+    WriteFile(ini, filler + "\n[s]\nk=1\n");
+    const long long size = static_cast<long long>(filler.size()) + 9;
+
+    EXPECT_EQ(Read(ini, "s", "k", ""), "1");
+    long long before = BytesReadSoFar();
+    ASSERT_GE(before, 0) << "no /proc/self/io";
+    EXPECT_EQ(Read(ini, "s", "k", ""), "1");
+    EXPECT_EQ(Read(ini, "s", "k", ""), "1");
+    EXPECT_GE(BytesReadSoFar() - before, 2 * size) << "a file modified just now was trusted";
+
+    struct timespec t[2];
+    clock_gettime(CLOCK_REALTIME, &t[0]);
+    t[0].tv_sec -= 3600;
+    t[1] = t[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, ini.c_str(), t, 0), 0);
+    EXPECT_EQ(Read(ini, "s", "k", ""), "1"); // new times: read once more
+    before = BytesReadSoFar();
+    EXPECT_EQ(Read(ini, "s", "k", ""), "1");
+    EXPECT_EQ(Read(ini, "s", "k", ""), "1");
+    EXPECT_LT(BytesReadSoFar() - before, size) << "an old unchanged file was read again";
+
+    // Same-size edits in place, each read right after: every one is seen.
+    for (int i = 0; i < 200; ++i) {
+        std::string value = std::to_string(1000 + i);
+        WriteFile(ini, filler + "\n[s]\nk=" + value + "\n");
+        ASSERT_EQ(Read(ini, "s", "k", ""), value) << "edit " << i;
+    }
 }
 
 TEST(ProfileStorePosix, ConcurrentWritersOfDifferentSectionsLoseNothing) {

@@ -17,10 +17,17 @@
 //   first entry of a key in it count, for reading and for writing.
 // - A value enclosed in matching single or double quotes is read without them.
 //
-// How a file is written: only the line concerned changes; a new entry goes after the last entry
-// of its section, a new section at the end of the file. The new file is written beside the old
-// one, flushed, and renamed over it under an exclusive lock on the directory, so a failed write
-// leaves the old file as it was and two processes never lose each other's changes.
+// How a file is looked up: its bytes are read once per version of the file and kept. The first
+// section asked for is found by a scan of the header lines, and remembered; asking for a second
+// name builds an index of all of them. So the first load after a change costs about a read of
+// the file, and later loads of an unchanged file a stat and a hash look-up.
+//
+// How a file is written: only the lines concerned change; a new entry goes after the last entry
+// of its section, a new section at the end of the file. All keys of one call go in one edit.
+// A key that would read back as something else (one holding '=', or starting with '[' on a line
+// holding ']') is refused. The new file is written beside the old one, flushed, and renamed over
+// it under an exclusive lock on the directory, so a failed write leaves the old file as it was
+// and two processes never lose each other's changes.
 #include "platform/profile_store.h"
 
 #include <algorithm>
@@ -989,12 +996,10 @@ void RemoveStaleTemps(int dirFd, const string& path) {
     closedir(dir);
 }
 
-// Replaces the file at path with data: temporary file, flush, rename. The rename is
-// atomic, so a reader or a crash sees the old file or the new one, never a mix. The directory
-// is not flushed after the rename: that would about double the cost of a save, and what it buys
-// is only that the very last save survives a power cut that comes right after it; the file
-// system commits the rename soon on its own.
-bool ReplaceFile(const string& path, const string& data, const struct stat* old) {
+// Replaces the file at path with data: temporary file, flush, rename, flush the directory. The
+// rename is atomic, so a reader or a crash sees the old file or the new one, never a mix; the
+// directory flush makes the rename itself survive a power cut right after the save.
+bool ReplaceFile(const string& path, const string& data, const struct stat* old, int dirFd) {
     string tmp;
     int fd = CreateTemp(path, &tmp);
     if (fd < 0)
@@ -1013,6 +1018,8 @@ bool ReplaceFile(const string& path, const string& data, const struct stat* old)
         CacheForget(path);
         return false;
     }
+    if (dirFd >= 0)
+        (void)fsync(dirFd);
     // A file written just now is read again at the next access anyway (see the cache).
     CacheForget(path);
     return true;
@@ -1046,7 +1053,7 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
             struct stat old;
             bool exists = r == Load::Ok && stat(path.c_str(), &old) == 0;
             RemoveStaleTemps(dirFd, path);
-            ok = ReplaceFile(path, next, exists ? &old : nullptr);
+            ok = ReplaceFile(path, next, exists ? &old : nullptr, dirFd);
         }
     }
     flock(dirFd, LOCK_UN);
