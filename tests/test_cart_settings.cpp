@@ -12,6 +12,7 @@
 #include "support/zelko_log.h"
 
 namespace fs = std::filesystem;
+using qvtest::MakeSettings;
 using qvtest::ReadFile;
 using qvtest::TempDir;
 using qvtest::WriteFile;
@@ -37,16 +38,6 @@ struct CartDirSetup {
     }
 };
 
-CartSettings Make(const char* title, const char* frames, bool noSound, bool z80, Region region) {
-    CartSettings s{};
-    CopyText(s.title, sizeof s.title, title);
-    CopyText(s.frames, sizeof s.frames, frames);
-    s.noSound = noSound;
-    s.z80 = z80;
-    s.region = region;
-    return s;
-}
-
 } // namespace
 
 TEST(CartSettings, NoSectionGivesHeaderTitleAndDefaults) {
@@ -69,7 +60,7 @@ TEST(CartSettings, UnreadableCartridgeGivesEmptyTitle) {
 
 TEST(CartSettings, SaveWritesKeysInOrderAndLoadsBack) {
     CartDirSetup setup;
-    SaveCartSettings("MOLEQST.BIN", Make("Mole Quest", "5", true, false, Region::Japan));
+    SaveCartSettings("MOLEQST.BIN", MakeSettings("Mole Quest", "5", true, false, Region::Japan));
     std::string text = ReadFile(setup.ini);
     size_t title = text.find("Title=Mole Quest");
     size_t noSound = text.find("NoSound=1");
@@ -98,7 +89,7 @@ TEST(CartSettings, RegionValuesWritten) {
     } rows[] = {{Region::USA, "USA"}, {Region::Europe, "Europe"}, {Region::Japan, "Japan"}};
     for (const Row& row : rows) {
         CartDirSetup setup;
-        SaveCartSettings("A.BIN", Make("t", "2", false, true, row.region));
+        SaveCartSettings("A.BIN", MakeSettings("t", "2", false, true, row.region));
         EXPECT_EQ(setup.Value("A.BIN", "Version"), row.stored);
         EXPECT_EQ(setup.Value("A.BIN", "Z80"), "1");
         EXPECT_EQ(LoadCartSettings("A.BIN").region, row.region);
@@ -107,11 +98,11 @@ TEST(CartSettings, RegionValuesWritten) {
 
 TEST(CartSettings, RegionNoneKeepsStoredVersion) {
     CartDirSetup setup;
-    SaveCartSettings("A.BIN", Make("t", "2", false, false, Region::None));
+    SaveCartSettings("A.BIN", MakeSettings("t", "2", false, false, Region::None));
     EXPECT_EQ(setup.Value("A.BIN", "Version"), "<missing>");
     EXPECT_EQ(setup.Value("A.BIN", "Frames"), "2");
-    SaveCartSettings("A.BIN", Make("t", "3", false, false, Region::Europe));
-    SaveCartSettings("A.BIN", Make("t", "4", false, false, Region::None));
+    SaveCartSettings("A.BIN", MakeSettings("t", "3", false, false, Region::Europe));
+    SaveCartSettings("A.BIN", MakeSettings("t", "4", false, false, Region::None));
     EXPECT_EQ(setup.Value("A.BIN", "Version"), "Europe");
     EXPECT_EQ(setup.Value("A.BIN", "Frames"), "4");
 }
@@ -122,21 +113,21 @@ TEST(CartSettings, StoredValuesAsLoaded) {
         const char* value;
         CartSettings expected;
     } rows[] = {
-        {"Version", "Europe", Make("T", "2", false, false, Region::Europe)},
-        {"Version", "Japan", Make("T", "2", false, false, Region::Japan)},
-        {"Version", "USA", Make("T", "2", false, false, Region::USA)},
-        {"Version", "EUROPE", Make("T", "2", false, false, Region::USA)},
-        {"Version", "europe", Make("T", "2", false, false, Region::USA)},
-        {"Version", "JAPAN", Make("T", "2", false, false, Region::USA)},
-        {"Version", "Jpn", Make("T", "2", false, false, Region::USA)},
-        {"Version", "", Make("T", "2", false, false, Region::USA)},
-        {"NoSound", "2", Make("T", "2", true, false, Region::USA)},
-        {"NoSound", "abc", Make("T", "2", false, false, Region::USA)},
-        {"NoSound", "0", Make("T", "2", false, false, Region::USA)},
-        {"Z80", "1", Make("T", "2", false, true, Region::USA)},
-        {"Frames", "", Make("T", "", false, false, Region::USA)},
-        {"Frames", "0", Make("T", "0", false, false, Region::USA)},
-        {"Frames", "123456789", Make("T", "1234567", false, false, Region::USA)},
+        {"Version", "Europe", MakeSettings("T", "2", false, false, Region::Europe)},
+        {"Version", "Japan", MakeSettings("T", "2", false, false, Region::Japan)},
+        {"Version", "USA", MakeSettings("T", "2", false, false, Region::USA)},
+        {"Version", "EUROPE", MakeSettings("T", "2", false, false, Region::USA)},
+        {"Version", "europe", MakeSettings("T", "2", false, false, Region::USA)},
+        {"Version", "JAPAN", MakeSettings("T", "2", false, false, Region::USA)},
+        {"Version", "Jpn", MakeSettings("T", "2", false, false, Region::USA)},
+        {"Version", "", MakeSettings("T", "2", false, false, Region::USA)},
+        {"NoSound", "2", MakeSettings("T", "2", true, false, Region::USA)},
+        {"NoSound", "abc", MakeSettings("T", "2", false, false, Region::USA)},
+        {"NoSound", "0", MakeSettings("T", "2", false, false, Region::USA)},
+        {"Z80", "1", MakeSettings("T", "2", false, true, Region::USA)},
+        {"Frames", "", MakeSettings("T", "", false, false, Region::USA)},
+        {"Frames", "0", MakeSettings("T", "0", false, false, Region::USA)},
+        {"Frames", "123456789", MakeSettings("T", "1234567", false, false, Region::USA)},
     };
     for (const Row& row : rows) {
         CartDirSetup setup;
@@ -154,7 +145,7 @@ TEST(CartSettings, StoredValuesAsLoaded) {
 
 TEST(CartSettings, EmptyTitleFallsBackToHeaderAgain) {
     CartDirSetup setup;
-    SaveCartSettings("MOLEQST.BIN", Make("", "3", false, false, Region::USA));
+    SaveCartSettings("MOLEQST.BIN", MakeSettings("", "3", false, false, Region::USA));
     EXPECT_EQ(setup.Value("MOLEQST.BIN", "Title"), "");
     CartSettings s = LoadCartSettings("MOLEQST.BIN");
     EXPECT_STREQ(s.title, "Turbo Mole Quest ");
@@ -163,8 +154,9 @@ TEST(CartSettings, EmptyTitleFallsBackToHeaderAgain) {
 
 TEST(CartSettings, LineBreaksInTitleAreStoredAsSpaces) {
     CartDirSetup setup;
-    SaveCartSettings("MOLEQST.BIN", Make("Mole\r\nQuest\nX=1", "2", false, false, Region::USA));
-    SaveCartSettings("OTHER.BIN", Make("Other", "7", false, false, Region::USA));
+    SaveCartSettings("MOLEQST.BIN",
+                     MakeSettings("Mole\r\nQuest\nX=1", "2", false, false, Region::USA));
+    SaveCartSettings("OTHER.BIN", MakeSettings("Other", "7", false, false, Region::USA));
     std::string text = ReadFile(setup.ini);
     EXPECT_EQ(text.find("\nX=1"), std::string::npos) << text;
     CartSettings s = LoadCartSettings("MOLEQST.BIN");
@@ -175,13 +167,13 @@ TEST(CartSettings, LineBreaksInTitleAreStoredAsSpaces) {
 
 TEST(CartSettings, SectionNamesIgnoreCaseAndKeepBrackets) {
     CartDirSetup setup;
-    SaveCartSettings("MOLEQST.BIN", Make("Upper", "4", true, true, Region::Europe));
+    SaveCartSettings("MOLEQST.BIN", MakeSettings("Upper", "4", true, true, Region::Europe));
     CartSettings s = LoadCartSettings("moleqst.bin");
     EXPECT_STREQ(s.title, "Upper");
     EXPECT_EQ(s.region, Region::Europe);
 
     const char* bracketed = "Mole Quest (U) [!].bin";
-    SaveCartSettings(bracketed, Make("Bracketed", "6", false, true, Region::Japan));
+    SaveCartSettings(bracketed, MakeSettings("Bracketed", "6", false, true, Region::Japan));
     s = LoadCartSettings(bracketed);
     EXPECT_STREQ(s.title, "Bracketed");
     EXPECT_STREQ(s.frames, "6");
@@ -191,8 +183,8 @@ TEST(CartSettings, SectionNamesIgnoreCaseAndKeepBrackets) {
 
 TEST(CartSettings, DeleteRestoresDefaults) {
     CartDirSetup setup;
-    SaveCartSettings("MOLEQST.BIN", Make("Mine", "7", true, true, Region::Japan));
-    SaveCartSettings("KEEP.BIN", Make("Keep", "3", false, false, Region::USA));
+    SaveCartSettings("MOLEQST.BIN", MakeSettings("Mine", "7", true, true, Region::Japan));
+    SaveCartSettings("KEEP.BIN", MakeSettings("Keep", "3", false, false, Region::USA));
     DeleteCartSettings("moleqst.bin");
     CartSettings s = LoadCartSettings("MOLEQST.BIN");
     EXPECT_STREQ(s.title, "Turbo Mole Quest ");
@@ -210,9 +202,9 @@ TEST(CartSettings, DeleteRestoresDefaults) {
 // With no cartridge selected the file name is empty: Save and Delete leave the file alone.
 TEST(CartSettings, EmptyNameWritesNothing) {
     CartDirSetup setup;
-    SaveCartSettings("", Make("x", "2", false, false, Region::USA));
+    SaveCartSettings("", MakeSettings("x", "2", false, false, Region::USA));
     EXPECT_FALSE(qvtest::FileExists(setup.ini));
-    SaveCartSettings("A.BIN", Make("a", "2", false, false, Region::USA));
+    SaveCartSettings("A.BIN", MakeSettings("a", "2", false, false, Region::USA));
     std::string before = ReadFile(setup.ini);
     DeleteCartSettings("");
     EXPECT_EQ(ReadFile(setup.ini), before);
@@ -227,7 +219,7 @@ TEST(CartSettings, NoSettingsFileMeansDefaults) {
     CartDirSetup setup;
     fs::current_path(setup.dir.path);
     g_paths.IniPath[0] = '\0';
-    SaveCartSettings("MOLEQST.BIN", Make("x", "5", true, true, Region::Japan));
+    SaveCartSettings("MOLEQST.BIN", MakeSettings("x", "5", true, true, Region::Japan));
     CartSettings s = LoadCartSettings("MOLEQST.BIN");
     EXPECT_STREQ(s.title, "Turbo Mole Quest ");
     EXPECT_STREQ(s.frames, "2");

@@ -30,6 +30,7 @@
 #include "support/test_util.h"
 
 namespace fs = std::filesystem;
+using qvtest::MakeSettings;
 using qvtest::ReadFile;
 using qvtest::TempDir;
 using qvtest::WriteFile;
@@ -37,17 +38,6 @@ using qvtest::WriteFile;
 namespace {
 
 constexpr int kSkipped = 77; // a child's exit code: the fault cannot be made here
-
-CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,
-                          Region region) {
-    CartSettings s{};
-    CopyText(s.title, sizeof s.title, title);
-    CopyText(s.frames, sizeof s.frames, frames);
-    s.noSound = noSound;
-    s.z80 = z80;
-    s.region = region;
-    return s;
-}
 
 // The five keys of one cartridge as a load reports them.
 struct Saved {

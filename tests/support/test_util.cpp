@@ -1,5 +1,7 @@
 #include "support/test_util.h"
 
+#include "core/paths.h"
+
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -76,6 +78,17 @@ std::string ReadFile(const fs::path& p) {
 bool FileExists(const fs::path& p) {
     std::error_code ec;
     return fs::exists(p, ec);
+}
+
+CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,
+                          Region region) {
+    CartSettings s{};
+    CopyText(s.title, sizeof s.title, title);
+    CopyText(s.frames, sizeof s.frames, frames);
+    s.noSound = noSound;
+    s.z80 = z80;
+    s.region = region;
+    return s;
 }
 
 } // namespace qvtest

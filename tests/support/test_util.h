@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "core/cart_settings.h"
+
 namespace qvtest {
 
 // A fresh directory under the system's temporary directory, removed with everything in it
@@ -22,5 +24,9 @@ struct TempDir {
 void WriteFile(const std::filesystem::path& p, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& p); // empty when missing
 bool FileExists(const std::filesystem::path& p);
+
+// A cartridge's settings as the form would hand them to a save.
+CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,
+                          Region region);
 
 } // namespace qvtest
