@@ -207,8 +207,10 @@ class LauncherCase(unittest.TestCase):
         with open(self.out_path) as f:
             return f.read()
 
-    def states(self):
-        """Every state block of the trace, in order: (tag, dict, events before it)."""
+    def _blocks(self, opener):
+        """Every block of the trace that starts with a line "<opener> <tag>" and ends with
+        "end", in order: dicts with tag, the block's "key value" lines, its "item" lines as a
+        list, and the "event <id> <code>" lines seen since the block before."""
         result = []
         current = None
         events = []
@@ -216,8 +218,8 @@ class LauncherCase(unittest.TestCase):
             if line.startswith("event "):
                 _, ident, code = line.split(" ")
                 events.append((int(ident), int(code)))
-            elif line.startswith("state "):
-                current = {"tag": line[6:], "items": [], "events": events}
+            elif line.startswith(opener + " "):
+                current = {"tag": line[len(opener) + 1:], "items": [], "events": events}
                 events = []
             elif current is not None and line == "end":
                 result.append(current)
@@ -230,24 +232,15 @@ class LauncherCase(unittest.TestCase):
                     current[key] = value
         return result
 
+    def states(self):
+        """Every state block of the trace, in order: dicts with tag, the form's fields, the
+        list's items and the events before it."""
+        return self._blocks("state")
+
     def prompts(self):
         """Every block the first-run dialog printed, in order: dicts with tag, title, dir,
         filter, name and the list's items."""
-        result = []
-        current = None
-        for line in self.output().splitlines():
-            if line.startswith("prompt "):
-                current = {"tag": line[7:], "items": []}
-            elif current is not None and line == "end":
-                result.append(current)
-                current = None
-            elif current is not None:
-                key, _, value = line.partition(" ")
-                if key == "item":
-                    current["items"].append(value)
-                else:
-                    current[key] = value
-        return result
+        return self._blocks("prompt")
 
     def wait_prompt(self, tag, count=1):
         """The count-th prompt block with tag, once it has been printed."""
