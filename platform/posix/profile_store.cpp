@@ -49,7 +49,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(QV_PORTABLE_SCAN)
 #include <emmintrin.h>
 #endif
 
@@ -230,7 +230,7 @@ uint64_t BracketMaskBytes(string_view d, size_t at) {
 
 // The same with vector compares where there are.
 inline uint64_t BracketMask(string_view d, size_t at) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(QV_PORTABLE_SCAN)
     if (d.size() - at >= 64) {
         const __m128i bracket = _mm_set1_epi8('[');
         uint64_t mask = 0;
