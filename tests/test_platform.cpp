@@ -10,6 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include "platform/win32/file_chooser_win32.h"
+#include <windows.h>
+#endif
+
 #include <cstring>
 #include <string>
 
@@ -106,3 +111,67 @@ TEST(CurrentDir, ChangesOnlyToAnExistingDirectory) {
     EXPECT_FALSE(SetCurrentDir(dir.file("plain.bin").c_str()));
     EXPECT_TRUE(qvtest::SamePath(fs::current_path(), dir.path));
 }
+
+#ifdef _WIN32
+namespace {
+
+struct PromptAnswer {
+    const char* title;
+    std::string answer;
+};
+
+// Answers the open-file dialog titled answer->title with its text, as a user types it.
+DWORD WINAPI AnswerPromptThread(void* param) {
+    const PromptAnswer* a = static_cast<const PromptAnswer*>(param);
+    HWND dlg = nullptr;
+    for (int i = 0; i < 1000 && dlg == nullptr; ++i) {
+        dlg = FindWindowA("#32770", a->title);
+        if (dlg == nullptr)
+            Sleep(20);
+    }
+    if (dlg == nullptr)
+        return 1;
+    // The file-name field: a combo box (ID 0x47C) holding an edit, or the edit itself.
+    HWND name = GetDlgItem(dlg, 0x47C);
+    HWND combo = FindWindowExA(name, nullptr, "ComboBox", nullptr);
+    HWND edit = FindWindowExA(combo != nullptr ? combo : name, nullptr, "Edit", nullptr);
+    SendMessageA(edit != nullptr ? edit : name, WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(a->answer.c_str()));
+    PostMessageA(GetDlgItem(dlg, IDOK), BM_CLICK, 0, 0);
+    return 0;
+}
+
+} // namespace
+
+// The first-run prompt's dialog, answered from a second thread: a chosen path that does not
+// fit the request's buffer is no answer, and the prompt is shown again from its initial name;
+// a path that fits is the answer.
+TEST(FileChooserWin32, PathTooLongForTheBufferIsAskedAgain) {
+    TempDir dir;
+    WriteFile(dir.path / "Zelko.exe", "x");
+    std::string full = dir.file("Zelko.exe");
+    struct Row {
+        int cap;
+        ChooseResult result;
+    } rows[] = {
+        {static_cast<int>(full.size()), ChooseResult::Cancelled}, // no room for the terminator
+        {kPathMax, ChooseResult::Chosen},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.cap);
+        char name[kPathMax] = "Zelko.exe";
+        PromptAnswer answer{"Find Zelko.exe", full};
+        OpenFileRequest request{nullptr, "Zelko.exe", "Zelko.EXE", name, row.cap, answer.title};
+        HANDLE thread = CreateThread(nullptr, 0, AnswerPromptThread, &answer, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        ChooseResult result = ChooseFileWin32(&request, nullptr);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        EXPECT_EQ(static_cast<int>(result), static_cast<int>(row.result));
+        if (row.result == ChooseResult::Chosen)
+            EXPECT_TRUE(qvtest::SamePath(name, full)) << name;
+        else
+            EXPECT_STREQ(name, "Zelko.exe");
+    }
+}
+#endif

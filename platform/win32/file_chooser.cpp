@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <cstring>
@@ -23,6 +24,21 @@ bool BuildFilter(const char* desc, const char* pattern, char* filter) {
     return true;
 }
 
+// The initial file name, kept across a failed prompt (it holds at most one path).
+constexpr int kInitialNameMax = MAX_PATH;
+
+// Copies the name in src (at most srcCap bytes, terminated or not) into dst, cut to dstCap - 1.
+void CopyName(char* dst, int dstCap, const char* src, int srcCap) {
+    if (dstCap <= 0)
+        return;
+    int n = 0;
+    while (n < srcCap && n < dstCap - 1 && src[n] != '\0') {
+        dst[n] = src[n];
+        ++n;
+    }
+    dst[n] = '\0';
+}
+
 } // namespace
 
 ChooseResult ChooseFileWin32(OpenFileRequest* request, void* /*context*/) {
@@ -40,7 +56,19 @@ ChooseResult ChooseFileWin32(OpenFileRequest* request, void* /*context*/) {
     ofn.lpstrTitle = request->title;
     ofn.Flags = OFN_PATHMUSTEXIST;
 
+    // The dialog writes into the file-name buffer even when it fails: a prompt shown again
+    // starts from the same initial name.
+    char initial[kInitialNameMax];
+    CopyName(initial, kInitialNameMax, request->fileName, request->fileNameCap);
+
     if (GetOpenFileNameA(&ofn))
         return ChooseResult::Chosen;
-    return CommDlgExtendedError() == 0 ? ChooseResult::Cancelled : ChooseResult::Failed;
+    DWORD error = CommDlgExtendedError();
+    // Cancelled, or a chosen path too long for the buffer: the user's answer is not usable,
+    // the dialog is; it is shown again. Any other error means it cannot be shown at all.
+    if (error == 0 || error == FNERR_BUFFERTOOSMALL) {
+        CopyName(request->fileName, request->fileNameCap, initial, kInitialNameMax);
+        return ChooseResult::Cancelled;
+    }
+    return ChooseResult::Failed;
 }
