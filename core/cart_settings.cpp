@@ -20,9 +20,7 @@ void ReadValue(const char* section, const char* key, const char* def, char* buf,
         return;
     }
     // The default, cut to the field as a read from the file would be.
-    size_t len = strnlen(def, static_cast<size_t>(cap - 1));
-    std::memcpy(buf, def, len);
-    buf[len] = '\0';
+    CopyTextCut(buf, cap, def);
 }
 
 int ReadInt(const char* section, const char* key, int def) {
@@ -34,8 +32,9 @@ int ReadInt(const char* section, const char* key, int def) {
 CartSettings LoadCartSettings(const char* romName) {
     CartSettings settings{};
     ReadValue(romName, kKeyTitle, "", settings.title, kTitleField);
-    if (settings.title[0] == '\0' && ReadCartTitle(romName, settings.title) == 0)
-        settings.title[0] = '\0';
+    // A file that cannot be opened leaves the title empty.
+    if (settings.title[0] == '\0')
+        ReadCartTitle(romName, settings.title);
     ReadValue(romName, kKeyFrames, kDefaultFrames, settings.frames, kFramesField);
     settings.noSound = ReadInt(romName, kKeyNoSound, 0) != 0;
     settings.z80 = ReadInt(romName, kKeyZ80, 0) != 0;
@@ -50,23 +49,20 @@ CartSettings LoadCartSettings(const char* romName) {
     return settings;
 }
 
-void SaveCartSettings(const char* romName, const CartSettings& settings) {
+bool SaveCartSettings(const char* romName, const CartSettings& settings) {
     // No cartridge selected: there is no section to write.
     if (!HaveSettingsFile() || romName[0] == '\0')
-        return;
+        return false;
     // A line break in the title (a ROM header may hold one) would end the value early and
     // start a stray line in the file, so each one is stored as a space.
     char title[kTitleField];
-    size_t len = strnlen(settings.title, kTitleField - 1);
-    for (size_t i = 0; i < len; ++i) {
-        char c = settings.title[i];
-        title[i] = (c == '\r' || c == '\n') ? ' ' : c;
+    CopyTextCut(title, kTitleField, settings.title);
+    for (char* c = title; *c != '\0'; ++c) {
+        if (*c == '\r' || *c == '\n')
+            *c = ' ';
     }
-    title[len] = '\0';
     char frames[kFramesField];
-    size_t framesLen = strnlen(settings.frames, kFramesField - 1);
-    std::memcpy(frames, settings.frames, framesLen);
-    frames[framesLen] = '\0';
+    CopyTextCut(frames, kFramesField, settings.frames);
 
     ProfileEntry entries[5];
     int count = 0;
@@ -87,11 +83,11 @@ void SaveCartSettings(const char* romName, const CartSettings& settings) {
         break;
     }
     entries[count++] = {kKeyFrames, frames};
-    ProfileWriteStrings(romName, entries, count, g_paths.IniPath);
+    return ProfileWriteStrings(romName, entries, count, g_paths.IniPath);
 }
 
-void DeleteCartSettings(const char* romName) {
+bool DeleteCartSettings(const char* romName) {
     if (!HaveSettingsFile() || romName[0] == '\0')
-        return;
-    ProfileDeleteSection(romName, g_paths.IniPath);
+        return false;
+    return ProfileDeleteSection(romName, g_paths.IniPath);
 }

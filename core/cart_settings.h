@@ -13,5 +13,7 @@ struct CartSettings {
 };
 
 CartSettings LoadCartSettings(const char* romName);
-void SaveCartSettings(const char* romName, const CartSettings& settings);
-void DeleteCartSettings(const char* romName);
+// Both return false when the change did not reach the settings file (it cannot be written, or
+// there is none); the file is then as it was.
+bool SaveCartSettings(const char* romName, const CartSettings& settings);
+bool DeleteCartSettings(const char* romName);

@@ -11,14 +11,21 @@
 
 namespace {
 
-// Appends one path token of the command line. The emulator splits its command line at blanks,
-// so a path holding one is wrapped in double quotes to reach it as a single argument. A path
-// holding a double quote itself cannot reach it intact either way (the quote would be taken
-// for a grouping mark and removed), so such a command line is not built at all.
-bool AppendPathToken(char* dst, const char* first, const char* second) {
+// The emulator, like the launcher's own start of it, splits its command line at blanks and
+// tabs, and takes double quotes as grouping marks that it removes.
+bool HoldsSplitter(const char* text) {
+    return std::strpbrk(text, " \t") != nullptr;
+}
+
+// Appends one token of the command line, made of first and second. A token holding a blank
+// or a tab is wrapped in double quotes so that it reaches the emulator as one argument. A
+// token holding a double quote cannot reach it intact either way (the quote would be taken for
+// a grouping mark and removed, splitting or swallowing what follows), so then nothing is
+// appended and the caller builds no command line.
+bool AppendToken(char* dst, const char* first, const char* second) {
     if (std::strchr(first, '"') != nullptr || std::strchr(second, '"') != nullptr)
         return false;
-    bool quote = std::strchr(first, ' ') != nullptr || std::strchr(second, ' ') != nullptr;
+    bool quote = HoldsSplitter(first) || HoldsSplitter(second);
     return (!quote || AppendText(dst, kPathMax, "\"")) && AppendText(dst, kPathMax, first) &&
            AppendText(dst, kPathMax, second) && (!quote || AppendText(dst, kPathMax, "\""));
 }
@@ -37,13 +44,12 @@ bool BuildEmulatorCommand(const char* romName, const CartSettings& settings) {
         CopyText(emulator, kPathMax, kNoEmulator);
 
     char frames[kFramesField];
-    size_t framesLen = strnlen(settings.frames, kFramesField - 1);
-    std::memcpy(frames, settings.frames, framesLen);
-    frames[framesLen] = '\0';
+    CopyTextCut(frames, kFramesField, settings.frames);
 
     command[0] = '\0';
-    bool fits = AppendPathToken(command, emulator, "") && AppendText(command, kPathMax, " ") &&
-                AppendText(command, kPathMax, " -frame ") && AppendText(command, kPathMax, frames);
+    // An empty frame value stays empty: "-frame" is then followed by the next switch.
+    bool fits = AppendToken(command, emulator, "") && AppendText(command, kPathMax, " ") &&
+                AppendText(command, kPathMax, " -frame ") && AppendToken(command, frames, "");
     if (fits && settings.noSound)
         fits = AppendText(command, kPathMax, " -nosound");
     if (fits && settings.z80)
@@ -53,19 +59,19 @@ bool BuildEmulatorCommand(const char* romName, const CartSettings& settings) {
     if (fits && settings.region == Region::Japan)
         fits = AppendText(command, kPathMax, " -japan");
     fits = fits && AppendText(command, kPathMax, " ") &&
-           AppendPathToken(command, g_paths.CartDir, romName);
-    // A cut-off command line would start the wrong cartridge, or the wrong program.
+           AppendToken(command, g_paths.CartDir, romName);
+    // A cut-off or split command line would start the wrong cartridge, or the wrong program.
     if (!fits)
         command[0] = '\0';
     return fits;
 }
 
-void LaunchEmulator(const char* romName, const CartSettings& settings) {
+LaunchResult LaunchEmulator(const char* romName, const CartSettings& settings) {
     // No cartridge selected: the command line would name the cartridge directory.
     if (romName[0] == '\0')
-        return;
+        return LaunchResult::NoCartridge;
     if (!BuildEmulatorCommand(romName, settings))
-        return;
+        return LaunchResult::NotBuilt;
     SetCurrentDir(g_paths.EmulatorDir);
-    StartProgram(g_paths.EmulatorCommand);
+    return StartProgram(g_paths.EmulatorCommand) ? LaunchResult::Started : LaunchResult::NotStarted;
 }

@@ -76,6 +76,14 @@ bool CopyText(char* dst, int cap, const char* src) {
     return true;
 }
 
+void CopyTextCut(char* dst, int cap, const char* src) {
+    if (cap <= 0)
+        return;
+    size_t len = strnlen(src, static_cast<size_t>(cap - 1));
+    std::memmove(dst, src, len);
+    dst[len] = '\0';
+}
+
 bool AppendText(char* dst, int cap, const char* src) {
     if (cap <= 0)
         return false;

@@ -22,6 +22,9 @@ void CutAtLastSep(char* path);
 
 // Copies src into dst (capacity cap). Returns false, leaving dst empty, when it does not fit.
 bool CopyText(char* dst, int cap, const char* src);
+// Copies at most cap - 1 characters of src into dst and terminates it: a field read the way
+// the window system reads an edit into a buffer. src need not be terminated within cap.
+void CopyTextCut(char* dst, int cap, const char* src);
 // Appends src to dst (capacity cap). Returns false, leaving dst unchanged, when it does not fit.
 bool AppendText(char* dst, int cap, const char* src);
 

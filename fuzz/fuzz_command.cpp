@@ -1,6 +1,7 @@
 // The emulator command line from arbitrary emulator paths, cartridge directories, cartridge
 // names and frame values: it either fits its buffer exactly as laid out, or is left empty (too
-// long, or a path holding a double quote that the emulator would read as a grouping mark).
+// long, or a path or frame value holding a double quote that the emulator would read as a
+// grouping mark).
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -17,10 +18,10 @@ namespace {
 
 std::string g_lastEmulator = "\x01 never written";
 
-// A path token: quoted as a whole when any part of it holds a blank.
+// A token: quoted as a whole when any part of it holds a blank or a tab.
 std::string Token(const std::string& first, const std::string& second) {
     std::string token = first + second;
-    if (token.find(' ') != std::string::npos)
+    if (token.find_first_of(" \t") != std::string::npos)
         return "\"" + token + "\"";
     return token;
 }
@@ -59,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memset(g_paths.EmulatorCommand, 0x55, sizeof g_paths.EmulatorCommand);
     bool fits = BuildEmulatorCommand(rom.c_str(), settings);
 
-    std::string expected = Token(stored, "") + " " + " -frame " +
-                           std::string(settings.frames, strnlen(settings.frames, 7));
+    std::string frames(settings.frames, strnlen(settings.frames, 7));
+    std::string expected = Token(stored, "") + " " + " -frame " + Token(frames, "");
     if (settings.noSound)
         expected += " -nosound";
     if (settings.z80)
@@ -73,9 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FUZZ_CHECK(strnlen(g_paths.EmulatorCommand, kPathMax) < static_cast<size_t>(kPathMax));
     std::string cartPath = std::string(g_paths.CartDir) + rom.c_str();
-    bool quoteInPath = std::strchr(stored, '"') != nullptr ||
-                       cartPath.find('"') != std::string::npos;
-    if (expected.size() < static_cast<size_t>(kPathMax) && !quoteInPath) {
+    bool quote = std::strchr(stored, '"') != nullptr || cartPath.find('"') != std::string::npos ||
+                 frames.find('"') != std::string::npos;
+    if (expected.size() < static_cast<size_t>(kPathMax) && !quote) {
         FUZZ_CHECK(fits);
         FUZZ_CHECK(expected == g_paths.EmulatorCommand);
     } else {

@@ -319,6 +319,65 @@ TEST_F(FormCommands, DeleteRemovesTheSectionAndReloads) {
     ExpectForm("Turbo Mole Quest ", "2", false, false, IDC_USA);
 }
 
+// A save or delete that does not reach the settings file, and a launch that starts nothing,
+// each show one message and change nothing else: the form keeps what it shows, the file
+// stays as it was. Commands that work show none.
+TEST_F(FormCommands, FailuresShowAMessageAndChangeNothingElse) {
+    Store("MOLEQST.BIN", {"Mole Quest", "3", "1", "1", "Japan"});
+    const std::string goodIni = g_paths.IniPath;
+    const std::string badIni = (tmp.path / "gone" / kIniFileName).string();
+    const std::string stub = ReadValue(kPathsSection, kKeyEmulatorPath);
+    struct Row {
+        const char* what;
+        bool unwritable;      // the settings file lies in a directory that does not exist
+        const char* emulator; // EmulatorPath, or null to keep the stand-in
+        const char* frames;
+        int command;
+        const char* message; // the start of the message shown, or null for none
+    } rows[] = {
+        {"save", true, nullptr, "4", IDC_SAVE, "The settings of MOLEQST.BIN were not saved"},
+        {"delete", true, nullptr, "4", IDC_DELETE, "The settings of MOLEQST.BIN were not deleted"},
+        {"missing emulator", false, "missing.exe", "4", IDC_LAUNCH,
+         "The emulator could not be started"},
+        {"quote in frames", false, nullptr, "\"", IDC_LAUNCH, "MOLEQST.BIN was not launched"},
+        {"launch", false, nullptr, "4", IDC_LAUNCH, nullptr},
+        {"save", false, nullptr, "4", IDC_SAVE, nullptr},
+        {"delete", false, nullptr, "4", IDC_DELETE, nullptr},
+    };
+    fakeform::Select("MOLEQST.BIN");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_TRUE(CopyText(g_paths.IniPath, kPathMax, goodIni.c_str()));
+        ProfileWriteString(kPathsSection, kKeyEmulatorPath,
+                           row.emulator ? (emuDir / row.emulator).string().c_str() : stub.c_str(),
+                           g_paths.IniPath);
+        const std::string before = ReadFile(goodIni);
+        if (row.unwritable) {
+            ASSERT_TRUE(CopyText(g_paths.IniPath, kPathMax, badIni.c_str()));
+        }
+        fakeform::Reset();
+        fakeform::Select("MOLEQST.BIN");
+        fakeform::Type(IDC_TITLE, "unsaved");
+        fakeform::SetTextQuiet(IDC_FRAMES, row.frames);
+        fakeform::ClickRadio(IDC_EUROPE);
+
+        HandleFormCommand(row.command, QV_BN_CLICKED);
+
+        if (!row.message) {
+            EXPECT_TRUE(fakeform::Messages().empty());
+            continue;
+        }
+        ASSERT_EQ(fakeform::Messages().size(), 1u);
+        EXPECT_EQ(fakeform::Messages()[0].rfind(row.message, 0), 0u) << fakeform::Messages()[0];
+        EXPECT_EQ(ReadFile(goodIni), before);
+        EXPECT_FALSE(qvtest::FileExists(badIni));
+        EXPECT_EQ(fakeform::Text(IDC_TITLE), "unsaved");
+        EXPECT_EQ(fakeform::CheckedRegion(), IDC_EUROPE);
+    }
+    // Only the working launch started the stand-in.
+    EXPECT_EQ(qvtest::WaitForStubRecords(emuDir, 1).size(), 1u);
+}
+
 TEST_F(FormCommands, ExitQuitsWithCodeZero) {
     HandleFormCommand(IDC_EXIT, QV_BN_CLICKED);
     EXPECT_EQ(fakeform::QuitCode(), 0);

@@ -111,28 +111,43 @@ TEST(EmulatorCommand, PathsWithBlanksAreQuoted) {
          "C:\\EMU\\ZELKO.EXE  -frame 2 \"C:\\MY ROMS\\A.BIN\""},
         {"C:\\EMU\\ZELKO.EXE", "C:\\ROMS\\", "Mole Quest (U) [!].bin",
          "C:\\EMU\\ZELKO.EXE  -frame 2 \"C:\\ROMS\\Mole Quest (U) [!].bin\""},
+        // A tab separates arguments as a blank does.
+        {"C:\\EMU\\ZELKO.EXE", "C:\\ROMS\\", "Mole\tQuest.bin",
+         "C:\\EMU\\ZELKO.EXE  -frame 2 \"C:\\ROMS\\Mole\tQuest.bin\""},
+        {"C:\\EM\tU\\ZELKO.EXE", "C:\\ROMS\\", "A.BIN",
+         "\"C:\\EM\tU\\ZELKO.EXE\"  -frame 2 C:\\ROMS\\A.BIN"},
+        {"C:\\EMU\\ZELKO.EXE", "C:\\ROMS\\", "[BIOS] Mole.bin",
+         "C:\\EMU\\ZELKO.EXE  -frame 2 \"C:\\ROMS\\[BIOS] Mole.bin\""},
     };
     for (const Row& row : rows) {
         LaunchSetup setup(row.emulator, row.cartDir);
         EXPECT_EQ(Command(row.rom, Options("2", false, false, Region::USA)), row.command);
     }
+    // A frame value holding a blank stays one argument too.
+    LaunchSetup setup("C:\\EMU\\ZELKO.EXE", "C:\\ROMS\\");
+    EXPECT_EQ(Command("A.BIN", Options("1 2", false, false, Region::Japan)),
+              "C:\\EMU\\ZELKO.EXE  -frame \"1 2\" -japan C:\\ROMS\\A.BIN");
 }
 
-// A double quote in a path would be read as a grouping mark and dropped, starting another
-// file than the one selected: nothing is built.
-TEST(EmulatorCommand, PathsWithDoubleQuotesAreNotBuilt) {
+// A double quote in a path or in the frame value would be read as a grouping mark and
+// dropped, starting another file than the one selected or swallowing the switches after it:
+// nothing is built.
+TEST(EmulatorCommand, DoubleQuotesInPathsOrFrameValueAreNotBuilt) {
     struct Row {
         const char* emulator;
         const char* rom;
+        const char* frames;
     } rows[] = {
-        {"C:\\EMU\\ZELKO.EXE", "Mole \"Quest\".bin"},
-        {"C:\\EMU\\ZELKO.EXE", "a\"b.bin"},
-        {"C:\\E\"MU\\ZELKO.EXE", "A.BIN"},
+        {"C:\\EMU\\ZELKO.EXE", "Mole \"Quest\".bin", "2"},
+        {"C:\\EMU\\ZELKO.EXE", "a\"b.bin", "2"},
+        {"C:\\E\"MU\\ZELKO.EXE", "A.BIN", "2"},
+        {"C:\\EMU\\ZELKO.EXE", "A.BIN", "\""},
+        {"C:\\EMU\\ZELKO.EXE", "A.BIN", "2\" -z"},
     };
     for (const Row& row : rows) {
         LaunchSetup setup(row.emulator, "C:\\ROMS\\");
-        EXPECT_FALSE(BuildEmulatorCommand(row.rom, Options("2", false, false, Region::USA)))
-            << row.emulator << " " << row.rom;
+        EXPECT_FALSE(BuildEmulatorCommand(row.rom, Options(row.frames, true, false, Region::USA)))
+            << row.emulator << " " << row.rom << " " << row.frames;
         EXPECT_STREQ(g_paths.EmulatorCommand, "");
     }
 }
@@ -191,18 +206,25 @@ TEST(LaunchEmulator, EmptyFrameValueReachesEmulator) {
               (std::vector<std::string>{"-frame", "-z80", "-japan", dir.dirText() + "A.BIN"}));
 }
 
-// Neither an over-long command line nor an empty selection starts anything: the only record
-// in the log is that of the launch made afterwards.
-TEST(LaunchEmulator, OverLongOrUnselectedStartsNothing) {
+// Neither an over-long command line, a frame value with a double quote, an empty selection nor
+// a missing emulator starts anything, and each says why: the only record in the log is that of
+// the launch made afterwards.
+TEST(LaunchEmulator, WhatCannotStartStartsNothingAndSaysWhy) {
     TempDir dir;
     fs::path emuDir = dir.path / "emu";
     fs::path stub = qvtest::InstallStub(emuDir);
     LaunchSetup setup(stub.string(), dir.dirText());
     CopyText(g_paths.EmulatorDir, kPathMax, emuDir.string().c_str());
     std::string tooLong(kPathMax, 'r');
-    LaunchEmulator(tooLong.c_str(), Options("2", false, false, Region::USA));
-    LaunchEmulator("", Options("2", false, false, Region::USA));
-    LaunchEmulator("LAST.BIN", Options("2", false, false, Region::USA));
+    CartSettings plain = Options("2", false, false, Region::USA);
+    EXPECT_EQ(LaunchEmulator(tooLong.c_str(), plain), LaunchResult::NotBuilt);
+    EXPECT_EQ(LaunchEmulator("A.BIN", Options("\"", false, false, Region::USA)),
+              LaunchResult::NotBuilt);
+    EXPECT_EQ(LaunchEmulator("", plain), LaunchResult::NoCartridge);
+    setup.SetEmulator((emuDir / "missing.exe").string());
+    EXPECT_EQ(LaunchEmulator("A.BIN", plain), LaunchResult::NotStarted);
+    setup.SetEmulator(stub.string());
+    EXPECT_EQ(LaunchEmulator("LAST.BIN", plain), LaunchResult::Started);
     std::vector<qvtest::StubRecord> records = qvtest::WaitForStubRecords(emuDir, 1);
     ASSERT_EQ(records.size(), 1u);
     ASSERT_FALSE(records[0].args.empty());

@@ -9,6 +9,7 @@
 #include "res/resource.h"
 #include "ui/form.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -66,6 +67,20 @@ CartSettings DefaultSettings() {
     return s;
 }
 
+// The settings file as the messages name it. Without one (the launcher's directory left no
+// room for its name) nothing can be saved.
+const char* SettingsFileName() {
+    return g_paths.IniPath[0] != '\0' ? g_paths.IniPath : kIniFileName;
+}
+
+// Tells the user that a command did not do what it says. Nothing else changes: the form keeps
+// what it shows, so the user can act on the message and try again.
+void ShowFailure(const char* format, const char* a, const char* b = "") {
+    char text[1024 + kPathMax];
+    std::snprintf(text, sizeof text, format, a, b);
+    FormShowMessage(text);
+}
+
 void ReloadForm() {
     if (!ReadSelection()) {
         ShowSettings(DefaultSettings());
@@ -78,20 +93,43 @@ void LaunchSelected() {
     if (!ReadSelection())
         return;
     CartSettings s = ReadForm(0, kFramesLaunchCap);
-    LaunchEmulator(g_paths.SelectedRom, s);
+    switch (LaunchEmulator(g_paths.SelectedRom, s)) {
+    case LaunchResult::NotBuilt:
+        ShowFailure("%s was not launched: its command line cannot be built.\n\nA path or the "
+                    "frame value holds a double quote, or the line is too long.",
+                    g_paths.SelectedRom);
+        break;
+    case LaunchResult::NotStarted:
+        ShowFailure("The emulator could not be started with the command line\n\n%s\n\nIts path "
+                    "is EmulatorPath in the settings file %s.",
+                    g_paths.EmulatorCommand, SettingsFileName());
+        break;
+    case LaunchResult::Started:
+    case LaunchResult::NoCartridge:
+        break;
+    }
 }
 
 void SaveSelected() {
     if (!ReadSelection())
         return;
     CartSettings s = ReadForm(kTitleSaveCap, kFramesSaveCap);
-    SaveCartSettings(g_paths.SelectedRom, s);
+    if (!SaveCartSettings(g_paths.SelectedRom, s))
+        ShowFailure("The settings of %s were not saved.\n\nThe settings file %s could not be "
+                    "written.",
+                    g_paths.SelectedRom, SettingsFileName());
 }
 
 void DeleteSelected() {
     if (!ReadSelection())
         return;
-    DeleteCartSettings(g_paths.SelectedRom);
+    if (!DeleteCartSettings(g_paths.SelectedRom)) {
+        // The section is still there; the form keeps what it shows.
+        ShowFailure("The settings of %s were not deleted.\n\nThe settings file %s could not be "
+                    "written.",
+                    g_paths.SelectedRom, SettingsFileName());
+        return;
+    }
     HandleFormCommand(IDC_CARTLIST, 0);
 }
 

@@ -18,6 +18,10 @@ void FormSetCheck(int id, bool checked);
 // untouched, when no cartridge is selected or the name does not fit.
 bool FormGetSelection(char* buf, int cap);
 
+// Shows a short message about a failure the user must know of, modally over the main window,
+// with an OK button; returns when it is closed.
+void FormShowMessage(const char* text);
+
 // Shows the About box modally and returns when it is closed.
 void FormShowAbout();
 

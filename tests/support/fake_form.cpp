@@ -18,6 +18,7 @@ struct FakeForm {
     std::vector<std::string> log;
     int quitCode = -1;
     int aboutCount = 0;
+    std::vector<std::string> messages;
 };
 
 FakeForm& Form() {
@@ -75,6 +76,11 @@ bool FormGetSelection(char* buf, int cap) {
 void FormShowAbout() {
     Record("about");
     Form().aboutCount++;
+}
+
+void FormShowMessage(const char* text) {
+    Record(std::string("message ") + text);
+    Form().messages.push_back(text);
 }
 
 void FormQuit(int code) {
@@ -143,6 +149,10 @@ int QuitCode() {
 
 int AboutCount() {
     return Form().aboutCount;
+}
+
+const std::vector<std::string>& Messages() {
+    return Form().messages;
 }
 
 const std::vector<std::string>& Log() {

@@ -32,10 +32,12 @@ bool Checked(int id);
 int CheckedRegion();
 int QuitCode(); // -1 until FormQuit is called
 int AboutCount();
+// The texts of the message boxes shown, in order.
+const std::vector<std::string>& Messages();
 
 // Every call the command handling made, in order, one line each:
 //   "get <id>", "set <id> <text>", "check <id> <0|1>", "ischecked <id>", "selection",
-//   "about", "quit <code>".
+//   "about", "message <text>", "quit <code>".
 const std::vector<std::string>& Log();
 void ClearLog();
 // Index of the first log line that starts with prefix, or -1.

@@ -136,7 +136,8 @@ IniSection ReadIniSection(const std::string& path, const std::string& section) {
     bool inside = false;
     for (const std::string& line : SplitLines(ReadWholeFile(path))) {
         if (!line.empty() && line[0] == '[') {
-            size_t close = line.find(']');
+            // The name runs to the last ']' of the line, as the platform reads it.
+            size_t close = line.rfind(']');
             inside = close != std::string::npos && SameText(line.substr(1, close - 1), section);
             result.found = result.found || inside;
             continue;
@@ -397,11 +398,12 @@ struct RomSpec {
     const char* header;
 };
 const RomSpec kRoms[] = {
-    {"MOLEQST.BIN", "TURBO MOLE QUEST"},
-    {"ALPHA.MD", "ALPHA  STRIKE"},
-    {"ZETA.SMD", "ZETA FORCE"},
-    {"BETA.MGD", "BETA RACER"},
+    {"MOLEQST.BIN", "TURBO MOLE QUEST"}, {"ALPHA.MD", "ALPHA  STRIKE"},
+    {"ZETA.SMD", "ZETA FORCE"},          {"BETA.MGD", "BETA RACER"},
+    {"[BIOS] Mole.bin", "BIOS MOLE"},
 };
+const char* const kBracketRom = "[BIOS] Mole.bin";
+constexpr int kRomCount = sizeof kRoms / sizeof kRoms[0];
 
 bool MakeTree(const std::string& base, const std::string& launcher, const std::string& stub,
               Tree* t) {
@@ -507,6 +509,7 @@ bool TestFirstRun(const Tree& t, Launcher* l) {
     if (dlg == nullptr)
         return false;
     CheckEq(Text(FileNameEdit(dlg)), "Zelko.exe", "re-shown prompt still holds Zelko.exe");
+
     AnswerPrompt(dlg, t.emuExe);
 
     dlg = WaitTopWindow(pid, "#32770", kCartPrompt);
@@ -606,8 +609,8 @@ void TestMainWindow(Launcher* l) {
             "controls in template order, the group boxes last");
 
     HWND list = GetDlgItem(w, IDC_CARTLIST);
-    CheckEq(Join(ListItems(list)), "ALPHA.MD,BETA.MGD,MOLEQST.BIN,ZETA.SMD",
-            "list holds the four cartridges sorted; no README.TXT, no GAMES.BIN directory");
+    CheckEq(Join(ListItems(list)), "ALPHA.MD,BETA.MGD,MOLEQST.BIN,ZETA.SMD,[BIOS] Mole.bin",
+            "list holds the five cartridges sorted; no README.TXT, no GAMES.BIN directory");
     CheckEqInt(Send(list, LB_GETCURSEL, 0, 0), LB_ERR, "no cartridge selected after start-up");
     Check(IsChecked(w, IDC_USA) && !IsChecked(w, IDC_EUROPE) && !IsChecked(w, IDC_JAPAN),
           "USA checked after start-up");
@@ -823,6 +826,124 @@ void TestLaunch(const Tree& t, Launcher* l) {
     Check(ReadStubLog(t.stubLog).size() == before, "each launch starts the emulator once");
 }
 
+// The launcher's message box: its text, once it is up; it is then closed with OK. Empty when
+// none came up.
+std::string TakeMessageBox(Launcher* l) {
+    HWND box = WaitTopWindow(l->pi.dwProcessId, "#32770", "Quorvalis '95");
+    if (box == nullptr)
+        return "";
+    std::string text;
+    for (HWND h = GetWindow(box, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
+        std::string t = Text(h);
+        if (ClassOf(h) == "Static" && t.size() > text.size())
+            text = t;
+    }
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    WaitFor([&] { return !IsWindow(box); });
+    return text;
+}
+
+// Moves the settings file's modification time on, so that the launcher's cached copy of the
+// file is read again after an edit made here.
+void TouchLater(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME ft;
+    if (h != INVALID_HANDLE_VALUE && GetFileTime(h, nullptr, nullptr, &ft)) {
+        ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
+        t.QuadPart += 30ULL * 10000000ULL;
+        ft.dwLowDateTime = t.LowPart;
+        ft.dwHighDateTime = t.HighPart;
+        SetFileTime(h, nullptr, nullptr, &ft);
+    }
+    if (h != INVALID_HANDLE_VALUE)
+        CloseHandle(h);
+}
+
+void SetEmulatorPath(const Tree& t, const std::string& path) {
+    WritePrivateProfileStringA("Quorvalis Paths", "EmulatorPath", path.c_str(), t.iniPath.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, t.iniPath.c_str()); // flush
+    TouchLater(t.iniPath);
+}
+
+// A cartridge whose name starts with '[' is read from the list as the list shows it: its
+// header title, its own section, its own path in the command line.
+void TestBracketName(const Tree& t, Launcher* l) {
+    HWND w = l->main;
+    HWND list = GetDlgItem(w, IDC_CARTLIST);
+    ClickItem(list, kBracketRom);
+    CheckEq(Text(GetDlgItem(w, IDC_TITLE)), "Bios Mole ",
+            "a name starting with '[' shows its header title");
+    ClickInto(GetDlgItem(w, IDC_TITLE));
+    SetText(GetDlgItem(w, IDC_TITLE), "Bracket Mole");
+    Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
+    CheckEq(IniValue(ReadIniSection(t.iniPath, kBracketRom), "Title"), "Bracket Mole",
+            "a name starting with '[' is saved under its own section name");
+    size_t before = ReadStubLog(t.stubLog).size();
+    Send(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
+    Check(WaitFor([&] { return ReadStubLog(t.stubLog).size() > before; }),
+          "a name starting with '[' is launched");
+    std::vector<StubRecord> records = ReadStubLog(t.stubLog);
+    std::string carts = IniValue(ReadIniSection(t.iniPath, "Quorvalis Paths"), "CartPath");
+    if (records.size() > before && !records[before].args.empty())
+        CheckEq(records[before].args.back(), carts + kBracketRom,
+                "the emulator gets the full path of the name starting with '['");
+}
+
+// A save or delete that cannot reach the settings file (here: replaced by a directory) and a
+// launch that starts nothing each show a message box; the form and the file stay as they were.
+void TestFailureMessages(const Tree& t, Launcher* l) {
+    HWND w = l->main;
+    HWND list = GetDlgItem(w, IDC_CARTLIST);
+    ClickItem(list, "ZETA.SMD");
+    ClickInto(GetDlgItem(w, IDC_TITLE));
+    SetText(GetDlgItem(w, IDC_TITLE), "Not Saved");
+    std::string saved = t.iniPath + ".saved";
+    Check(MoveFileA(t.iniPath.c_str(), saved.c_str()) &&
+              CreateDirectoryA(t.iniPath.c_str(), nullptr),
+          "settings file replaced by a directory");
+    struct Case {
+        int id;
+        const char* says;
+        const char* what;
+    } cases[] = {
+        {IDC_SAVE, "were not saved", "Save Config into a directory"},
+        {IDC_DELETE, "were not deleted", "Delete Config in a directory"},
+    };
+    for (const Case& c : cases) {
+        PostMessageA(GetDlgItem(w, c.id), BM_CLICK, 0, 0);
+        std::string text = TakeMessageBox(l);
+        Check(text.find(c.says) != std::string::npos,
+              (std::string(c.what) + ": message box").c_str(), "\"" + text + "\"");
+        CheckEq(Text(GetDlgItem(w, IDC_TITLE)), "Not Saved",
+                (std::string(c.what) + ": the form keeps what it shows").c_str());
+    }
+    RemoveDirectoryA(t.iniPath.c_str());
+    MoveFileA(saved.c_str(), t.iniPath.c_str());
+    TouchLater(t.iniPath);
+    CheckEq(IniValue(ReadIniSection(t.iniPath, "ZETA.SMD"), "Title"), "Zeta Custom",
+            "failed saves and deletes left the settings file as it was");
+
+    size_t launches = ReadStubLog(t.stubLog).size();
+    std::string emu = IniValue(ReadIniSection(t.iniPath, "Quorvalis Paths"), "EmulatorPath");
+    SetEmulatorPath(t, t.emuDir + "\\Missing.exe");
+    PostMessageA(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
+    std::string text = TakeMessageBox(l);
+    Check(text.find("could not be started") != std::string::npos,
+          "Launch Emulator with a missing emulator: message box", "\"" + text + "\"");
+    SetEmulatorPath(t, emu);
+
+    SetText(GetDlgItem(w, IDC_FRAMES), "\"");
+    PostMessageA(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
+    text = TakeMessageBox(l);
+    Check(text.find("was not launched") != std::string::npos,
+          "Launch Emulator with a double quote as frame value: message box", "\"" + text + "\"");
+    WaitIdle(l);
+    CheckEqInt(static_cast<long long>(ReadStubLog(t.stubLog).size()),
+               static_cast<long long>(launches), "neither failed launch started anything");
+    SetText(GetDlgItem(w, IDC_FRAMES), "2");
+}
+
 // Posts a key press to hwnd, then waits until the launcher has handled it. A push button's
 // highlight is used as a marker: set after the key by a posted message, it shows that every
 // message posted before it has been handled.
@@ -919,6 +1040,8 @@ int RunSuite(const std::string& launcher, const std::string& stub) {
         TestFramesField(&l);
         TestSaveDelete(t, &l);
         TestLaunch(t, &l);
+        TestBracketName(t, &l);
+        TestFailureMessages(t, &l);
         TestAbout(&l);
         TestDialogKeys(t, &l);
         PostMessageA(GetDlgItem(l.main, IDC_EXIT), BM_CLICK, 0, 0);
@@ -932,7 +1055,7 @@ int RunSuite(const std::string& launcher, const std::string& stub) {
     Check(StartLauncher(t.launcherExe, t.base, &again), "second start shows the main window");
     if (again.main != nullptr) {
         HWND list = GetDlgItem(again.main, IDC_CARTLIST);
-        Check(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == 4; }),
+        Check(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == kRomCount; }),
               "second start fills the list");
         WaitIdle(&again);
         Check(FindTopWindow(again.pi.dwProcessId, "#32770", nullptr) == nullptr,
@@ -978,7 +1101,7 @@ int RunPose(const std::string& dir, const std::string& launcher, const std::stri
     if (!StartLauncher(t.launcherExe, t.base, &l))
         return 2;
     HWND list = GetDlgItem(l.main, IDC_CARTLIST);
-    WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == 4; });
+    WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == kRomCount; });
     ClickItem(list, "ZETA.SMD");
     WaitIdle(&l);
     WriteReady(dir + "\\ready-main", l.main);

@@ -23,12 +23,26 @@ void FormSetCheck(int id, bool checked) {
     CheckDlgButton(g_hwndMain, id, checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
+// The selected item's text, exactly as the list shows it. The list holds only the file names
+// of its directory listing (no directories, no drives), so the text is the file name. The
+// window system's own reader of listed names takes a name in square brackets for a directory
+// and drops the brackets, which turned "[BIOS] Mole.bin" into "BIOS] Mole.bi\"; it is not
+// used.
 bool FormGetSelection(char* buf, int cap) {
-    if (SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_GETCURSEL, 0, 0) == LB_ERR)
+    LRESULT sel = SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_GETCURSEL, 0, 0);
+    if (sel == LB_ERR)
+        return false;
+    LRESULT len = SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_GETTEXTLEN, sel, 0);
+    if (len == LB_ERR || len <= 0 || len >= kPathMax)
         return false;
     char name[kPathMax] = {};
-    DlgDirSelectExA(g_hwndMain, name, kPathMax, IDC_CARTLIST);
-    return name[0] != '\0' && CopyText(buf, cap, name);
+    SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_GETTEXT, sel, reinterpret_cast<LPARAM>(name));
+    name[len] = '\0';
+    return CopyText(buf, cap, name);
+}
+
+void FormShowMessage(const char* text) {
+    MessageBoxA(g_hwndMain, text, "Quorvalis '95", MB_OK | MB_ICONEXCLAMATION);
 }
 
 void FormShowAbout() {
