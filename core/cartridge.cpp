@@ -26,16 +26,21 @@ constexpr size_t kTitleTextMax = 254;
 
 } // namespace
 
+bool BuildPatternPath(char* path, const char* cartDir, const char* pattern) {
+    if (CopyText(path, kPathMax, cartDir) && AppendText(path, kPathMax, pattern))
+        return true;
+    path[0] = '\0';
+    return false;
+}
+
 void ListCartFiles(const char* cartDir, std::vector<std::string>* names) {
     names->clear();
     char patternPaths[4][kPathMax];
     const char* requested[4];
     int count = 0;
     for (const char* pattern : kCartPatterns) {
-        // A directory text that leaves no room for the pattern lists nothing for it rather
-        // than a cut-off pattern in some other directory.
         char* path = patternPaths[count];
-        if (CopyText(path, kPathMax, cartDir) && AppendText(path, kPathMax, pattern))
+        if (BuildPatternPath(path, cartDir, pattern))
             requested[count++] = path;
     }
     if (count > 0)

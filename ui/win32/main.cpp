@@ -37,8 +37,7 @@ bool RegisterMainClass(HINSTANCE hInstance) {
 void FillCartList(const char* dir) {
     for (const char* pattern : kCartPatterns) {
         char patternPath[kPathMax];
-        // A directory text with no room left for the pattern lists nothing for it.
-        if (!CopyText(patternPath, kPathMax, dir) || !AppendText(patternPath, kPathMax, pattern))
+        if (!BuildPatternPath(patternPath, dir, pattern))
             continue;
         SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_DIR, 0,
                             reinterpret_cast<LPARAM>(patternPath));
