@@ -106,12 +106,18 @@ void PassOutputOn(int fd, char* tail) {
     }
 }
 
+// The wait status of pid once it has ended; a failed wait counts as exit status 1.
 int WaitFor(pid_t pid) {
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR)
-            return 1;
+            return 1 << 8;
     }
+    return status;
+}
+
+// The exit status to pass on, the way a shell reports it: 128 + N for an end by signal N.
+int ExitCodeOf(int status) {
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     if (WIFSIGNALED(status))
@@ -137,12 +143,12 @@ int WaitFor(pid_t pid) {
     _exit(127);
 }
 
-void DescribeEnd(int code, long long ms, const char* tail, char* message, int cap) {
+void DescribeEnd(int status, long long ms, const char* tail, char* message, int cap) {
     char how[64];
-    if (code > 128)
-        Say(how, sizeof how, "ended by signal %d", code - 128);
+    if (WIFSIGNALED(status))
+        Say(how, sizeof how, "ended by signal %d", WTERMSIG(status));
     else
-        Say(how, sizeof how, "exit status %d", code);
+        Say(how, sizeof how, "exit status %d", ExitCodeOf(status));
     if (tail[0] != '\0')
         Say(message, cap, "BlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
             ms / 1000.0, how, tail);
@@ -331,10 +337,11 @@ int RunBlastem(const char* const* args, bool noSound, char* message, int cap) {
         PassOutputOn(err[0], tail);
         close(err[0]);
     }
-    int code = WaitFor(pid);
+    int status = WaitFor(pid);
     long long ms = NowMs() - started;
     g_blastem = 0;
+    int code = ExitCodeOf(status);
     if (code != 0 && ms < kStartWindowMs && !g_passedOn)
-        DescribeEnd(code, ms, tail, message, cap);
+        DescribeEnd(status, ms, tail, message, cap);
     return code;
 }

@@ -11,12 +11,14 @@ import time
 import qvx
 
 # Stands in for BlastEm: appends its start to blastem.log beside it, then says FAKE_SAY on
-# standard error and exits with FAKE_STATUS, or becomes a sleep of FAKE_SLEEP seconds.
+# standard error and exits with FAKE_STATUS, or ends by signal FAKE_SIGNAL, or becomes a sleep
+# of FAKE_SLEEP seconds.
 FAKE_BLASTEM = r"""#!/bin/sh
 { echo BEGIN; echo "cwd=$(pwd)"; echo "audio=${SDL_AUDIODRIVER-unset}"
   for a in "$@"; do echo "arg=$a"; done; echo END; } >> "$(dirname "$0")/blastem.log"
 [ -n "$FAKE_SAY" ] && echo "$FAKE_SAY" >&2
 [ -n "$FAKE_SLEEP" ] && exec sleep "$FAKE_SLEEP"
+[ -n "$FAKE_SIGNAL" ] && kill -"$FAKE_SIGNAL" $$
 exit "${FAKE_STATUS:-0}"
 """
 
@@ -188,15 +190,24 @@ class BridgeTest(qvx.unittest.TestCase):
                 self.assertEqual(self.starts(), [])
 
     def test_blastem_failing_at_once_is_shown_with_what_it_said(self):
-        proc = self.run_bridge(["-frame", "2", "-z80", self.cart],
-                               self.env(FAKE_STATUS="1", FAKE_SAY="Failed to open the ROM"))
-        self.dismiss_window(proc)
-        out, err = proc.communicate(timeout=qvx.TIMEOUT)
-        self.assertEqual(proc.returncode, 1)
-        self.assertIn("Failed to open the ROM\n", err)  # passed on as BlastEm said it
-        self.assertRegex(err, r"Zelko.exe: BlastEm stopped [0-9.]+ s after its start "
-                              r"\(exit status 1\). It said:\n\nFailed to open the ROM")
-        self.assertEqual(len(self.starts()), 1)
+        cases = [
+            # environment of the stand-in, the bridge's status, how the message tells the end
+            ({"FAKE_STATUS": "1", "FAKE_SAY": "Failed to open the ROM"}, 1,
+             r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$"),
+            ({"FAKE_SIGNAL": "SEGV"}, 128 + signal.SIGSEGV,
+             r"\(ended by signal %d\).\n$" % signal.SIGSEGV),
+        ]
+        for n, (extra, status, ending) in enumerate(cases, 1):
+            with self.subTest(extra):
+                proc = self.run_bridge(["-frame", "2", "-z80", self.cart], self.env(**extra))
+                self.dismiss_window(proc)
+                out, err = proc.communicate(timeout=qvx.TIMEOUT)
+                self.assertEqual(proc.returncode, status)
+                if "FAKE_SAY" in extra:  # passed on as BlastEm said it
+                    self.assertTrue(err.startswith(extra["FAKE_SAY"] + "\n"), err)
+                self.assertRegex(err, r"Zelko.exe: BlastEm stopped [0-9.]+ s after its start " +
+                                 ending)
+                self.assertEqual(len(self.starts()), n)
 
     def test_no_display_means_no_window(self):
         env = self.env()
