@@ -221,8 +221,7 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
     return true;
 }
 
-bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
-                      char* cartArg) {
+void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args) {
     int n = 0;
     args[n++] = blastem;
     args[n++] = "-r";
@@ -231,14 +230,9 @@ bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const c
                                                         : "U";
     if (!request.z80)
         args[n++] = "-n";
-    // BlastEm reads any argument that starts with a dash as a switch.
-    const char* prefix = request.cartridge[0] == '-' ? "./" : "";
-    int len = std::snprintf(cartArg, kCartArgCap, "%s%s", prefix, request.cartridge);
-    if (len < 0 || len >= kCartArgCap)
-        return false;
-    args[n++] = cartArg;
+    // Never a switch to BlastEm: a last argument starting with a dash is refused as one.
+    args[n++] = request.cartridge;
     args[n] = nullptr;
-    return true;
 }
 
 const char* ChooseBlastem() {

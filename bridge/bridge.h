@@ -15,9 +15,7 @@ struct BridgeRequest {
 
 constexpr int kBridgeMessageCap = 1024;
 // BlastEm's argument vector: program, -r X, -n, cartridge, terminator.
-constexpr int kBlastemArgsCap = 8;
-// The cartridge argument: the path, or "./" and the path when the path starts with a dash.
-constexpr int kCartArgCap = 4096 + 3;
+constexpr int kBlastemArgsCap = 6;
 
 // Exit statuses of the bridge's own failures; otherwise it ends with BlastEm's status.
 constexpr int kExitUsage = 2;
@@ -35,10 +33,8 @@ constexpr int kStartWindowMs = 5000;
 bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap);
 
 // Fills args (kBlastemArgsCap entries, null-terminated) with BlastEm's command line for
-// request; cartArg (kCartArgCap bytes) holds the cartridge argument. False when the
-// cartridge path does not fit.
-bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
-                      char* cartArg);
+// request.
+void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args);
 
 // The BlastEm to start: ZELKO_BLASTEM when set and not empty, else the Debian one.
 const char* ChooseBlastem();

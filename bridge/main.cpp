@@ -91,9 +91,7 @@ int main(int argc, char** argv) {
     if (!CheckBlastem(blastem, message, sizeof message))
         return Fail(message, kExitNoBlastem);
     const char* args[kBlastemArgsCap];
-    static char cartArg[kCartArgCap];
-    if (!BuildBlastemArgs(request, blastem, args, cartArg))
-        return Fail("The cartridge path is too long.", kExitCartridge);
+    BuildBlastemArgs(request, blastem, args);
     int status = RunBlastem(args, request.noSound, message, sizeof message);
     return message[0] != '\0' ? Fail(message, status) : status;
 }

@@ -194,8 +194,8 @@ class BridgeTest(qvx.unittest.TestCase):
             # environment of the stand-in, the bridge's status, how the message tells the end
             ({"FAKE_STATUS": "1", "FAKE_SAY": "Failed to open the ROM"}, 1,
              r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$"),
-            ({"FAKE_SIGNAL": "SEGV"}, 128 + signal.SIGSEGV,
-             r"\(ended by signal %d\).\n$" % signal.SIGSEGV),
+            ({"FAKE_SIGNAL": "KILL"}, 128 + signal.SIGKILL,
+             r"\(ended by signal %d\).\n$" % signal.SIGKILL),
         ]
         for n, (extra, status, ending) in enumerate(cases, 1):
             with self.subTest(extra):
