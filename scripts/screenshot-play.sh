@@ -15,7 +15,11 @@ xvfb_pid=$!
 launcher_pid=""
 emu_pid=""
 cleanup() {
-  [ -n "$emu_pid" ] && kill "$emu_pid" 2>/dev/null || true
+  # BlastEm ends through its event loop, so it goes before the X server it draws on.
+  if [ -n "$emu_pid" ] && kill "$emu_pid" 2>/dev/null; then
+    for _ in $(seq 50); do kill -0 "$emu_pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$emu_pid" 2>/dev/null || true
+  fi
   [ -n "$launcher_pid" ] && kill "$launcher_pid" 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
