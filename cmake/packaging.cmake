@@ -1,5 +1,6 @@
 # Installation and packages: the launcher, its start script, a menu entry and its icon on
-# Linux (a .deb), the launcher alone at the root of a .zip for each Windows build.
+# Linux (a .deb, with the emulator bridge as Zelko.exe beside the launcher), the launcher alone
+# at the root of a .zip for each Windows build.
 if(TARGET Quorvalis)
   if(WIN32)
     install(TARGETS Quorvalis RUNTIME DESTINATION .)
@@ -16,6 +17,12 @@ if(TARGET Quorvalis)
     install(FILES ${PROJECT_SOURCE_DIR}/res/quorvalis.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
   endif()
+endif()
+# The emulator bridge, where the first-run prompt finds it: the start script runs the launcher
+# in this directory.
+if(TARGET zelko_bridge)
+  install(TARGETS zelko_bridge RUNTIME DESTINATION lib/quorvalis)
+  install(TARGETS zelko_message LIBRARY DESTINATION lib/quorvalis)
 endif()
 
 set(CPACK_PACKAGE_NAME "quorvalis")
@@ -36,6 +43,9 @@ else()
   set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION "games")
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfltk1.3 (>= 1.3.8), libx11-6")
+  # The libraries' packages and versions come from dpkg-shlibdeps (package dpkg-dev); the
+  # bridge starts BlastEm, which no library link shows.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "blastem")
 endif()
 include(CPack)

@@ -39,4 +39,7 @@ if ! cmp -s "$installed" "$dir/Quorvalis"; then
     exit 1
   fi
 fi
+# Started in the installed directory: the first-run prompt for the emulator opens in the
+# current directory with "Zelko.exe" filled in, and the emulator bridge is there.
+cd "$(dirname "$installed")"
 exec "$dir/Quorvalis" "$@"

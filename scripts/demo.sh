@@ -5,7 +5,7 @@
 #
 # Installs what is missing (scripts/setup.sh), builds the native preset, prepares a demo
 # directory (default: demo/ in the repository) with the launcher, a cartridge directory of
-# generated ROM images and a stand-in Zelko.exe that shows how it was started, seeds the
+# test cartridges and the emulator bridge as Zelko.exe, which plays them in BlastEm, seeds the
 # settings file so the list appears at once, and starts the launcher.
 #
 #   --first-run   start from an empty settings file, to see the two first-run prompts
@@ -36,9 +36,9 @@ if [ -z "$build_dir" ]; then
   "$repo/scripts/setup.sh"
   build_dir="$repo/build/native"
   cmake --preset native -S "$repo" >/dev/null
-  cmake --build "$build_dir" -j2 --target Quorvalis zelko_demo make_roms
+  cmake --build "$build_dir" -j2 --target Quorvalis zelko_bridge make_roms
 fi
-for f in ui/fltk/Quorvalis tools/demo/zelko_demo tools/demo/make_roms; do
+for f in ui/fltk/Quorvalis bridge/Zelko.exe bridge/zelko-message.so tools/demo/make_roms; do
   [ -x "$build_dir/$f" ] || { echo "demo: $build_dir/$f is missing; build first" >&2; exit 1; }
 done
 
@@ -48,7 +48,7 @@ demo_dir="$(cd "$demo_dir" && pwd)"
 rm -rf "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
 mkdir -p "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
 cp "$build_dir/ui/fltk/Quorvalis" "$demo_dir/launcher/Quorvalis"
-cp "$build_dir/tools/demo/zelko_demo" "$demo_dir/emulator/Zelko.exe"
+cp "$build_dir/bridge/Zelko.exe" "$build_dir/bridge/zelko-message.so" "$demo_dir/emulator/"
 "$build_dir/tools/demo/make_roms" "$demo_dir/carts"
 
 ini="$demo_dir/launcher/Quorvalis.ini"

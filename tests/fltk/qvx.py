@@ -20,8 +20,8 @@ import tempfile
 import time
 import unittest  # noqa: re-exported for the test modules
 
-# Filled from the command line: launcher, stub, make_roms, wm_close, zelko_demo, source, and
-# for the installation test cmake, cpack and build.
+# Filled from the command line: launcher, stub, make_roms, wm_close, zelko_demo, source, bridge,
+# and for the installation test cmake, cpack and build.
 TOOLS = {}
 
 ROM_NAMES = ["MOLEQST.BIN", "turbomole.md", "Starfarm.smd", "pinball.MGD", "acorn_racer.bin",
@@ -35,7 +35,7 @@ def parse_args(argv):
     while i < len(argv):
         if argv[i].startswith("--") and argv[i][2:] in (
                 "launcher", "stub", "make_roms", "wm_close", "zelko_demo", "source", "cmake",
-                "cpack", "build"):
+                "cpack", "build", "bridge"):
             TOOLS[argv[i][2:]] = argv[i + 1]
             i += 2
         else:

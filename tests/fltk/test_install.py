@@ -1,5 +1,7 @@
 """The installed launcher: bin/quorvalis runs a per-user copy of lib/quorvalis/Quorvalis, so the
-settings file beside it is the user's own to write; and the .deb holds the same files."""
+settings file beside it is the user's own to write; and the .deb holds the same files, with the
+emulator bridge as lib/quorvalis/Zelko.exe, which a new user's first run offers."""
+import atexit
 import filecmp
 import os
 import pwd
@@ -12,6 +14,25 @@ import qvx
 
 EMU_PROMPT = "^Find Zelko.exe$"
 CART_PROMPT = "^Open a cartridge to locate your cartridge directory$"
+
+
+_DEB = []
+
+
+def built_deb(test):
+    """The .deb cpack makes of this build, made once for all the tests that need it."""
+    if not _DEB:
+        out = tempfile.mkdtemp(prefix="qv-deb-")
+        atexit.register(shutil.rmtree, out, True)
+        r = subprocess.run([qvx.TOOLS["cpack"], "-G", "DEB", "--config",
+                            os.path.join(qvx.TOOLS["build"], "CPackConfig.cmake"), "-B", out],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                           timeout=180)
+        test.assertEqual(r.returncode, 0, r.stdout)
+        debs = [f for f in os.listdir(out) if f.endswith(".deb")]
+        test.assertEqual(len(debs), 1, os.listdir(out))
+        _DEB.append(os.path.join(out, debs[0]))
+    return _DEB[0]
 
 
 def unprivileged_user():
@@ -93,7 +114,8 @@ class InstalledLauncherTest(qvx.LauncherCase):
         self.close(wid)
         if self.user:
             self.assertEqual(os.stat(self.ini).st_uid, self.user[0])
-        self.assertEqual(os.listdir(os.path.dirname(self.installed)), ["Quorvalis"])
+        self.assertEqual(sorted(os.listdir(os.path.dirname(self.installed))),
+                         ["Quorvalis", "Zelko.exe", "zelko-message.so"])
 
         # A stale copy is replaced; the settings file stays as it is.
         os.remove(self.copy)
@@ -136,25 +158,86 @@ class DebPackageTest(qvx.unittest.TestCase):
 
     @qvx.unittest.skipUnless(shutil.which("dpkg-deb"), "needs dpkg-deb")
     def test_deb_holds_the_launcher_its_start_script_and_menu_entry(self):
-        with tempfile.TemporaryDirectory(prefix="qv-deb-") as out:
-            r = subprocess.run([qvx.TOOLS["cpack"], "-G", "DEB", "--config",
-                                os.path.join(qvx.TOOLS["build"], "CPackConfig.cmake"), "-B",
-                                out], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               text=True, timeout=180)
-            self.assertEqual(r.returncode, 0, r.stdout)
-            debs = [f for f in os.listdir(out) if f.endswith(".deb")]
-            self.assertEqual(len(debs), 1, os.listdir(out))
-            listing = subprocess.run(["dpkg-deb", "-c", os.path.join(out, debs[0])],
-                                     stdout=subprocess.PIPE, text=True, check=True).stdout
-            modes = {}
-            for line in listing.splitlines():
-                fields = line.split()
-                modes[fields[-1]] = fields[0]
-            self.assertEqual(modes.get("./usr/bin/quorvalis"), "-rwxr-xr-x")
-            self.assertEqual(modes.get("./usr/lib/quorvalis/Quorvalis"), "-rwxr-xr-x")
-            self.assertIn("./usr/share/applications/quorvalis.desktop", modes)
-            self.assertIn("./usr/share/icons/hicolor/32x32/apps/quorvalis.png", modes)
-            self.assertNotIn("./usr/bin/Quorvalis", modes)
+        deb = built_deb(self)
+        listing = subprocess.run(["dpkg-deb", "-c", deb], stdout=subprocess.PIPE, text=True,
+                                 check=True).stdout
+        modes = {}
+        for line in listing.splitlines():
+            fields = line.split()
+            modes[fields[-1]] = fields[0]
+        self.assertEqual(modes.get("./usr/bin/quorvalis"), "-rwxr-xr-x")
+        self.assertEqual(modes.get("./usr/lib/quorvalis/Quorvalis"), "-rwxr-xr-x")
+        self.assertEqual(modes.get("./usr/lib/quorvalis/Zelko.exe"), "-rwxr-xr-x")
+        self.assertIn("./usr/lib/quorvalis/zelko-message.so", modes)
+        self.assertIn("./usr/share/applications/quorvalis.desktop", modes)
+        self.assertIn("./usr/share/icons/hicolor/32x32/apps/quorvalis.png", modes)
+        self.assertNotIn("./usr/bin/Quorvalis", modes)
+        # BlastEm, which the bridge starts, and the libraries with the versions the build
+        # needs, as dpkg-shlibdeps finds them.
+        depends = [d.strip() for d in subprocess.run(
+            ["dpkg-deb", "-f", deb, "Depends"], stdout=subprocess.PIPE, text=True,
+            check=True).stdout.split(",")]
+        self.assertIn("blastem", depends)
+        for package in ("libc6", "libstdc++6", "libfltk1.3"):
+            self.assertTrue(any(d.startswith(package + " (>= ") for d in depends),
+                            (package, depends))
+
+
+# Stands in for BlastEm: logs its arguments and working directory beside itself.
+FAKE_BLASTEM = """#!/bin/sh
+{ echo "cwd=$(pwd)"; for a in "$@"; do echo "arg=$a"; done; } >> "$(dirname "$0")/blastem.log"
+"""
+
+
+class PackageFirstRunTest(qvx.LauncherCase):
+    """The .deb's files, unpacked as dpkg would install them: on a new user's first run the
+    emulator prompt opens where the bridge is, with its name filled in; Enter takes it, and
+    the bridge then starts BlastEm."""
+    seed_settings = False
+
+    @qvx.unittest.skipUnless(shutil.which("dpkg-deb"), "needs dpkg-deb")
+    def test_enter_takes_the_bridge_and_a_double_click_plays(self):
+        root = os.path.join(self.tmp, "root")
+        subprocess.run(["dpkg-deb", "-x", built_deb(self), root], check=True)
+        lib = os.path.realpath(os.path.join(root, "usr", "lib", "quorvalis"))
+        fake_dir = os.path.join(self.tmp, "fake")
+        os.mkdir(fake_dir)
+        fake = os.path.join(fake_dir, "blastem")
+        with open(fake, "w") as f:
+            f.write(FAKE_BLASTEM)
+        os.chmod(fake, 0o755)
+        home = os.path.join(self.tmp, "home")
+        os.mkdir(home)
+        args = {}
+        user = unprivileged_user()
+        if user:
+            for d in (self.tmp, self.rom_dir):
+                os.chmod(d, 0o755)
+            os.chmod(fake_dir, 0o777)
+            os.chown(home, *user)
+            args = {"user": user[0], "group": user[1], "extra_groups": []}
+        self.ini = os.path.join(home, ".local", "share", "quorvalis", "Quorvalis.ini")
+        wid = self.start(False, command=[os.path.join(root, "usr", "bin", "quorvalis")],
+                         env={"HOME": home, "XDG_DATA_HOME": None, "ZELKO_BLASTEM": fake},
+                         **args)
+        prompt = self.wait_window(EMU_PROMPT)
+        self.key(prompt, "Return")
+        prompt = self.wait_window(CART_PROMPT)
+        self.type_text(prompt, os.path.join(self.rom_dir, "MOLEQST.BIN"))
+        self.key(prompt, "Return")
+        qvx.wait_until("the cartridge directory", lambda: "CartPath=" in self.read_ini())
+        self.assertIn("EmulatorPath=%s/Zelko.exe\n" % lib, self.read_ini())
+        self.wait_no_window(CART_PROMPT)
+        self.click(wid, *self.list_row(1), repeat=2)
+        log = os.path.join(fake_dir, "blastem.log")
+        qvx.wait_until("BlastEm's start", lambda: os.path.exists(log))
+        first = sorted(qvx.ROM_NAMES, key=str.lower)[0]
+        with open(log) as f:
+            self.assertEqual(f.read().splitlines(),
+                             ["cwd=%s" % lib, "arg=-r", "arg=U", "arg=-n",
+                              "arg=%s/%s" % (self.rom_dir, first)])
+        self.wm_close(wid)
+        self.assertEqual(self.exit_code(), 0)
 
 
 if __name__ == "__main__":

@@ -1,10 +1,21 @@
 // Writes a few small Genesis ROM images for the demo and the tests: each has the console
-// name at 0x100 and an invented title in the overseas name field at 336, padded with spaces.
-// No real game data.
+// name at 0x100 and an invented title in the domestic and overseas name fields (the latter at
+// 336), padded with spaces. No real game data.
+//
+// Where the test cartridge's program was assembled (tools/carts), every image is a copy of
+// it, a real cartridge that shows its title, the region and whether the Z-80 runs, with the
+// header's checksum set. Otherwise each is a header alone.
 //   make_roms <directory>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#ifdef QV_CART_PROGRAM
+extern const unsigned char kCartProgram[];
+extern const std::size_t kCartProgramSize;
+#endif
 
 namespace {
 
@@ -21,27 +32,55 @@ constexpr DemoRom kRoms[] = {
 };
 
 constexpr long kConsoleOffset = 0x100;
+constexpr long kDomesticOffset = 0x120;
 constexpr long kNameOffset = 336;
 constexpr int kNameField = 48;
-constexpr int kRomSize = 1024;
+constexpr long kChecksumOffset = 0x18E;
+constexpr long kHeaderEnd = 0x200;
+constexpr int kHeaderOnlySize = 1024;
+
+#ifdef QV_CART_PROGRAM
+std::vector<unsigned char> BaseImage() {
+    return std::vector<unsigned char>(kCartProgram, kCartProgram + kCartProgramSize);
+}
+
+// The console adds up the big-endian words after the header.
+void SetChecksum(std::vector<unsigned char>* image) {
+    unsigned sum = 0;
+    for (size_t i = kHeaderEnd; i + 1 < image->size(); i += 2)
+        sum += (static_cast<unsigned>((*image)[i]) << 8) | (*image)[i + 1];
+    (*image)[kChecksumOffset] = static_cast<unsigned char>((sum >> 8) & 0xFF);
+    (*image)[kChecksumOffset + 1] = static_cast<unsigned char>(sum & 0xFF);
+}
+#else
+// A header alone: the console name and nothing else but zeros.
+std::vector<unsigned char> BaseImage() {
+    std::vector<unsigned char> image(kHeaderOnlySize, 0);
+    const char console[] = "SEGA GENESIS    ";
+    std::memcpy(image.data() + kConsoleOffset, console, sizeof(console) - 1);
+    return image;
+}
+
+void SetChecksum(std::vector<unsigned char>*) {}
+#endif
 
 bool WriteRom(const std::string& path, const char* title) {
-    unsigned char image[kRomSize];
-    std::memset(image, 0, sizeof(image));
-    const char console[] = "SEGA GENESIS    ";
-    std::memcpy(image + kConsoleOffset, console, sizeof(console) - 1);
+    std::vector<unsigned char> image = BaseImage();
+    if (image.size() < static_cast<size_t>(kHeaderEnd))
+        return false;
     // Domestic name at 0x120 and overseas name at 0x150, both space padded.
-    std::memset(image + 0x120, ' ', kNameField);
-    std::memset(image + kNameOffset, ' ', kNameField);
+    std::memset(image.data() + kDomesticOffset, ' ', kNameField);
+    std::memset(image.data() + kNameOffset, ' ', kNameField);
     size_t len = std::strlen(title);
     if (len > static_cast<size_t>(kNameField))
         len = kNameField;
-    std::memcpy(image + 0x120, title, len);
-    std::memcpy(image + kNameOffset, title, len);
+    std::memcpy(image.data() + kDomesticOffset, title, len);
+    std::memcpy(image.data() + kNameOffset, title, len);
+    SetChecksum(&image);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    bool ok = std::fwrite(image, 1, sizeof(image), f) == sizeof(image);
+    bool ok = std::fwrite(image.data(), 1, image.size(), f) == image.size();
     return std::fclose(f) == 0 && ok;
 }
 

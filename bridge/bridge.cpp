@@ -1,0 +1,341 @@
+// The emulator bridge: the launcher's command line read and checked, BlastEm started with the
+// matching options, watched through its start and waited for.
+#include "bridge/bridge.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Zelko.exe takes: -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE";
+constexpr const char* kInstallHint =
+    "Install the Debian package \"blastem\":  sudo apt install blastem";
+
+// The last of BlastEm's error output, for the message when it stops at once.
+constexpr int kTailCap = 512;
+
+// snprintf truncates; the messages are short and a cut-off path still says what went wrong.
+template <typename... Args> void Say(char* message, int cap, const char* format, Args... args) {
+    std::snprintf(message, static_cast<size_t>(cap), format, args...);
+}
+
+bool IsSwitch(const char* arg, const char* name) {
+    return std::strcmp(arg, name) == 0;
+}
+
+bool IsKnownSwitch(const char* arg) {
+    return IsSwitch(arg, "-frame") || IsSwitch(arg, "-nosound") || IsSwitch(arg, "-z80") ||
+           IsSwitch(arg, "-europe") || IsSwitch(arg, "-japan");
+}
+
+// The milliseconds of a monotonic clock.
+long long NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// BlastEm's pid while it runs, for the signal handler; and whether a signal was passed on.
+volatile sig_atomic_t g_blastem = 0;
+volatile sig_atomic_t g_passedOn = 0;
+
+// The signals a user or a session ends programs with.
+constexpr int kEndingSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGQUIT};
+
+// A signal that would end the bridge ends BlastEm instead; the bridge then ends with it.
+void PassOn(int sig) {
+    if (g_blastem > 0) {
+        g_passedOn = 1;
+        kill(static_cast<pid_t>(g_blastem), sig);
+    }
+}
+
+void CatchEndingSignals() {
+    struct sigaction action {};
+    action.sa_handler = PassOn;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kEndingSignals)
+        sigaction(sig, &action, nullptr);
+    // A closed error output must not end the bridge while BlastEm runs.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+// Appends data to the kept tail (kTailCap bytes and a NUL), dropping the oldest bytes.
+void KeepTail(char* tail, const char* data, size_t n) {
+    size_t have = std::strlen(tail);
+    if (n >= static_cast<size_t>(kTailCap)) {
+        std::memcpy(tail, data + n - kTailCap, kTailCap);
+        tail[kTailCap] = '\0';
+        return;
+    }
+    if (have + n > static_cast<size_t>(kTailCap)) {
+        size_t drop = have + n - kTailCap;
+        std::memmove(tail, tail + drop, have - drop);
+        have -= drop;
+    }
+    std::memcpy(tail + have, data, n);
+    tail[have + n] = '\0';
+}
+
+// Copies BlastEm's error output to the bridge's own until BlastEm closes it.
+void PassOutputOn(int fd, char* tail) {
+    char buf[4096];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        ssize_t ignored = write(STDERR_FILENO, buf, static_cast<size_t>(n));
+        (void)ignored;
+        // NULs would cut the message short.
+        for (ssize_t i = 0; i < n; ++i)
+            if (buf[i] == '\0')
+                buf[i] = ' ';
+        KeepTail(tail, buf, static_cast<size_t>(n));
+    }
+}
+
+// The wait status of pid once it has ended; a failed wait counts as exit status 1.
+int WaitFor(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return 1 << 8;
+    }
+    return status;
+}
+
+// The exit status to pass on, the way a shell reports it: 128 + N for an end by signal N.
+int ExitCodeOf(int status) {
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return 1;
+}
+
+// In the child: BlastEm's error output into the pipe, default signal handling, then BlastEm.
+// Only async-signal-safe calls from here on.
+[[noreturn]] void ExecBlastem(const char* const* args, int errWrite, int report) {
+    if (errWrite != STDERR_FILENO)
+        dup2(errWrite, STDERR_FILENO);
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    for (int sig : kEndingSignals)
+        sigaction(sig, &action, nullptr);
+    sigaction(SIGPIPE, &action, nullptr);
+    execv(args[0], const_cast<char* const*>(args));
+    int error = errno;
+    ssize_t ignored = write(report, &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+}
+
+void DescribeEnd(int status, long long ms, const char* tail, char* message, int cap) {
+    char how[64];
+    if (WIFSIGNALED(status))
+        Say(how, sizeof how, "ended by signal %d", WTERMSIG(status));
+    else
+        Say(how, sizeof how, "exit status %d", ExitCodeOf(status));
+    if (tail[0] != '\0')
+        Say(message, cap, "BlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
+            ms / 1000.0, how, tail);
+    else
+        Say(message, cap, "BlastEm stopped %.1f s after its start (%s).", ms / 1000.0, how);
+}
+
+} // namespace
+
+bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap) {
+    *request = BridgeRequest{};
+    message[0] = '\0';
+    if (argc < 2) {
+        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
+        return false;
+    }
+    // The cartridge path always comes last; everything before it is a switch or the frame
+    // value that follows -frame.
+    int last = argc - 1;
+    bool frameSwitch = false, europe = false, japan = false;
+    for (int i = 1; i < last; ++i) {
+        const char* arg = argv[i];
+        if (IsSwitch(arg, "-frame")) {
+            frameSwitch = true;
+            // An empty frame value leaves -frame followed by the next switch or the cartridge.
+            if (i + 1 < last && !IsKnownSwitch(argv[i + 1]))
+                request->frame = argv[++i];
+        } else if (IsSwitch(arg, "-nosound")) {
+            request->noSound = true;
+        } else if (IsSwitch(arg, "-z80")) {
+            request->z80 = true;
+        } else if (IsSwitch(arg, "-europe")) {
+            europe = true;
+        } else if (IsSwitch(arg, "-japan")) {
+            japan = true;
+        } else if (arg[0] == '-') {
+            Say(message, cap, "Unknown switch \"%s\".\n\n%s", arg, kUsage);
+            return false;
+        } else {
+            Say(message, cap,
+                "Unexpected argument \"%s\" before the cartridge (a path holding a blank "
+                "must be in double quotes).\n\n%s",
+                arg, kUsage);
+            return false;
+        }
+    }
+    const char* cartridge = argv[last];
+    if (cartridge[0] == '-' && !IsKnownSwitch(cartridge)) {
+        Say(message, cap, "Unknown switch \"%s\".\n\n%s", cartridge, kUsage);
+        return false;
+    }
+    if (!frameSwitch || request->frame == nullptr) {
+        Say(message, cap, "The frame value is missing: -frame must be followed by a value.\n\n%s",
+            kUsage);
+        return false;
+    }
+    if (IsKnownSwitch(cartridge) || cartridge[0] == '\0') {
+        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
+        return false;
+    }
+    if (europe && japan) {
+        Say(message, cap, "Both -europe and -japan were given; the console has one region.\n\n%s",
+            kUsage);
+        return false;
+    }
+    request->region = europe  ? BridgeRegion::Europe
+                      : japan ? BridgeRegion::Japan
+                              : BridgeRegion::Usa;
+    request->cartridge = cartridge;
+    return true;
+}
+
+void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args) {
+    int n = 0;
+    args[n++] = blastem;
+    args[n++] = "-r";
+    args[n++] = request.region == BridgeRegion::Europe  ? "E"
+                : request.region == BridgeRegion::Japan ? "J"
+                                                        : "U";
+    if (!request.z80)
+        args[n++] = "-n";
+    // Never a switch to BlastEm: a last argument starting with a dash is refused as one.
+    args[n++] = request.cartridge;
+    args[n] = nullptr;
+}
+
+const char* ChooseBlastem() {
+    const char* chosen = std::getenv(kBlastemVariable);
+    return chosen != nullptr && chosen[0] != '\0' ? chosen : kDefaultBlastem;
+}
+
+bool CheckCartridge(const char* path, char* message, int cap) {
+    struct stat st {};
+    if (stat(path, &st) != 0) {
+        Say(message, cap, "The cartridge %s cannot be opened: %s.", path, std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Say(message, cap, "%s is not a cartridge file.", path);
+        return false;
+    }
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Say(message, cap, "The cartridge %s cannot be read: %s.", path, std::strerror(errno));
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+bool CheckBlastem(const char* path, char* message, int cap) {
+    bool chosen = std::strcmp(path, kDefaultBlastem) != 0;
+    struct stat st {};
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (chosen)
+            Say(message, cap, "BlastEm was not found at %s (named by %s).\n\n%s", path,
+                kBlastemVariable, kInstallHint);
+        else
+            Say(message, cap,
+                "BlastEm, the emulator this program starts, is not installed (%s "
+                "is missing).\n\n%s",
+                path, kInstallHint);
+        return false;
+    }
+    if (access(path, X_OK) != 0) {
+        Say(message, cap, "BlastEm (%s) cannot be run: %s.\n\n%s", path, std::strerror(errno),
+            kInstallHint);
+        return false;
+    }
+    return true;
+}
+
+int RunBlastem(const char* const* args, bool noSound, char* message, int cap) {
+    message[0] = '\0';
+    // SDL's dummy driver takes the sound and plays nothing; only BlastEm sees the change.
+    if (noSound)
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    int err[2], report[2];
+    if (pipe2(err, O_CLOEXEC) != 0)
+        err[0] = err[1] = -1;
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        Say(message, cap, "BlastEm (%s) could not be started: %s.", args[0], std::strerror(errno));
+        return kExitNoBlastem;
+    }
+    CatchEndingSignals();
+    long long started = NowMs();
+    pid_t pid = fork();
+    if (pid == 0)
+        ExecBlastem(args, err[1] >= 0 ? err[1] : STDERR_FILENO, report[1]);
+    if (err[1] >= 0)
+        close(err[1]);
+    close(report[1]);
+    if (pid < 0) {
+        Say(message, cap, "BlastEm (%s) could not be started: %s.", args[0], std::strerror(errno));
+        close(report[0]);
+        if (err[0] >= 0)
+            close(err[0]);
+        return kExitNoBlastem;
+    }
+    g_blastem = pid;
+
+    // The report pipe closes unread when BlastEm's program starts; otherwise it brings errno.
+    int error = 0;
+    ssize_t n;
+    do {
+        n = read(report[0], &error, sizeof error);
+    } while (n < 0 && errno == EINTR);
+    close(report[0]);
+    if (n > 0) {
+        WaitFor(pid);
+        if (err[0] >= 0)
+            close(err[0]);
+        Say(message, cap, "BlastEm (%s) could not be started: %s.\n\n%s", args[0],
+            std::strerror(error), kInstallHint);
+        return kExitNoBlastem;
+    }
+
+    char tail[kTailCap + 1] = "";
+    if (err[0] >= 0) {
+        PassOutputOn(err[0], tail);
+        close(err[0]);
+    }
+    int status = WaitFor(pid);
+    long long ms = NowMs() - started;
+    g_blastem = 0;
+    int code = ExitCodeOf(status);
+    if (code != 0 && ms < kStartWindowMs && !g_passedOn)
+        DescribeEnd(status, ms, tail, message, cap);
+    return code;
+}

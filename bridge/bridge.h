@@ -1,0 +1,51 @@
+#pragma once
+// The emulator bridge: takes Zelko.exe's place on Linux. It reads the command line the
+// launcher builds and starts BlastEm with the same options.
+
+enum class BridgeRegion { Usa, Europe, Japan };
+
+// What the launcher asked for. The texts point into the argument vector they were read from.
+struct BridgeRequest {
+    const char* frame = nullptr;
+    bool noSound = false;
+    bool z80 = false;
+    BridgeRegion region = BridgeRegion::Usa;
+    const char* cartridge = nullptr;
+};
+
+constexpr int kBridgeMessageCap = 1024;
+// BlastEm's argument vector: program, -r X, -n, cartridge, terminator.
+constexpr int kBlastemArgsCap = 6;
+
+// Exit statuses of the bridge's own failures; otherwise it ends with BlastEm's status.
+constexpr int kExitUsage = 2;
+constexpr int kExitCartridge = 3;
+constexpr int kExitNoBlastem = 4;
+
+// BlastEm as Debian installs it, and the variable that names another one.
+constexpr const char* kDefaultBlastem = "/usr/games/blastem";
+constexpr const char* kBlastemVariable = "ZELKO_BLASTEM";
+// An end of BlastEm within this time of its start counts as a failure to start.
+constexpr int kStartWindowMs = 5000;
+
+// Reads the launcher's arguments (argv[1] to argv[argc - 1]). On bad input leaves a message
+// for the user in message and returns false.
+bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap);
+
+// Fills args (kBlastemArgsCap entries, null-terminated) with BlastEm's command line for
+// request.
+void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args);
+
+// The BlastEm to start: ZELKO_BLASTEM when set and not empty, else the Debian one.
+const char* ChooseBlastem();
+
+// True when path names a regular file this process can read; else a message.
+bool CheckCartridge(const char* path, char* message, int cap);
+// True when path names a file this process may run; else a message that says what to install.
+bool CheckBlastem(const char* path, char* message, int cap);
+
+// Starts BlastEm in the current directory (with SDL's silent audio driver for noSound),
+// passes its error output on and waits for it. Returns the exit status to end with; when
+// BlastEm could not be started or ended with a failure within kStartWindowMs, also a
+// message (else message is left empty).
+int RunBlastem(const char* const* args, bool noSound, char* message, int cap);

@@ -1,0 +1,97 @@
+// Zelko.exe for Linux: the emulator bridge's entry. Every failure is told on the error output
+// and, since a program started from the launcher has no visible error output, in a small
+// window; the bridge then ends with a non-zero status and starts nothing.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include "bridge/bridge.h"
+
+namespace {
+
+constexpr const char* kHelp =
+    "Usage: Zelko.exe -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE\n"
+    "\n"
+    "Starts the Genesis emulator BlastEm (Debian package \"blastem\") on CARTRIDGE in the\n"
+    "current directory, with the options Quorvalis '95 gives the Zelko emulator:\n"
+    "\n"
+    "  no region switch   BlastEm -r U (USA)\n"
+    "  -europe            BlastEm -r E (Europe)\n"
+    "  -japan             BlastEm -r J (Japan)\n"
+    "  no -z80            BlastEm -n (the Z-80 sound processor does not run)\n"
+    "  -z80               the Z-80 runs\n"
+    "  -nosound           BlastEm plays no sound (SDL_AUDIODRIVER=dummy for it)\n"
+    "  -frame N           required, and otherwise not used: BlastEm has no frame setting,\n"
+    "                     it emulates and shows every frame at the console's own rate.\n"
+    "\n"
+    "A path holding blanks must be in double quotes, as the launcher writes it. Bad input, a\n"
+    "missing BlastEm or a BlastEm that stops within 5 seconds of its start is reported on\n"
+    "standard error and in a small window. Exit status: 2 bad command line, 3 cartridge\n"
+    "missing or unreadable, 4 BlastEm missing or not startable, otherwise BlastEm's own\n"
+    "(128 + N when it ended by signal N).\n"
+    "\n"
+    "Environment: ZELKO_BLASTEM names the BlastEm program to start instead of\n"
+    "/usr/games/blastem (for example a newer build of your own).\n";
+
+// The window comes from zelko-message.so beside this program, loaded only when there is
+// something to show: the toolkit it needs would otherwise slow every start.
+void ShowWindow(const char* text) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == '\0')
+        return;
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return;
+    path[n] = '\0';
+    char* slash = std::strrchr(path, '/');
+    if (slash == nullptr)
+        return;
+    slash[1] = '\0';
+    const char kModule[] = "zelko-message.so";
+    if (std::strlen(path) + sizeof kModule > sizeof path)
+        return;
+    std::memcpy(slash + 1, kModule, sizeof kModule);
+    void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+        std::fprintf(stderr, "Zelko.exe: no message window: %s\n", dlerror());
+        return;
+    }
+    using ShowFn = int (*)(const char*, const char*);
+    auto show = reinterpret_cast<ShowFn>(dlsym(module, "ZelkoShowMessage"));
+    if (show == nullptr || !show("Zelko.exe", text))
+        std::fprintf(stderr, "Zelko.exe: no message window\n");
+}
+
+int Fail(const char* message, int status) {
+    std::fprintf(stderr, "Zelko.exe: %s\n", message);
+    std::fflush(stderr);
+    ShowWindow(message);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    char message[kBridgeMessageCap];
+    BridgeRequest request;
+    if (!ParseBridgeArgs(argc, argv, &request, message, sizeof message))
+        return Fail(message, kExitUsage);
+    if (!CheckCartridge(request.cartridge, message, sizeof message))
+        return Fail(message, kExitCartridge);
+    const char* blastem = ChooseBlastem();
+    if (!CheckBlastem(blastem, message, sizeof message))
+        return Fail(message, kExitNoBlastem);
+    const char* args[kBlastemArgsCap];
+    BuildBlastemArgs(request, blastem, args);
+    int status = RunBlastem(args, request.noSound, message, sizeof message);
+    return message[0] != '\0' ? Fail(message, status) : status;
+}
