@@ -69,7 +69,9 @@ fi
 
 if ! command -v debootstrap >/dev/null; then
   echo "fresh-check: installing debootstrap"
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y -q --no-install-recommends debootstrap ||
+    { apt-get update -q && apt-get install -y -q --no-install-recommends debootstrap; }
 fi
 commit="$(git -C "$repo" rev-parse HEAD)"
 if [ -n "$(git -C "$repo" status --porcelain --untracked-files=no)" ]; then
