@@ -7,7 +7,7 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       mingw-w64-i686-dev mingw-w64-x86-64-dev wine64 fonts-wine xvfb xauth xdotool x11-utils
-      imagemagick libfltk1.3-dev fluid clang-14 libclang-rt-14-dev clang-format python3)
+      imagemagick libfltk1.3-dev fluid libx11-dev clang-14 libclang-rt-14-dev clang-format python3)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
