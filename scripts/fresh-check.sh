@@ -21,6 +21,9 @@
 #                 /var/tmp)
 #   --mirror URL  the Debian mirror (default: the first one the apt sources name for bookworm)
 set -euo pipefail
+# The whole script is one block, read before it runs: editing this file while a check runs
+# cannot change what the running check does next.
+{
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 args=("$@")
 keep=0
@@ -182,3 +185,4 @@ for label in "bash scripts/demo.sh --headless" "bash scripts/test.sh"; do
   echo "fresh-check: $label: ${result[$label]}"
 done
 exit "$status"
+}
