@@ -164,12 +164,19 @@ run_in_root() { # run_in_root NAME LABEL command...
   shift 2
   echo "fresh-check: === $label"
   t0=$SECONDS
-  set +o pipefail
-  chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash \
-    TERM="${TERM:-dumb}" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    /bin/bash -c 'cd /root/quorvalis && exec "$@"' bash "$@" </dev/null 2>&1 | tee "$log"
-  rc=${PIPESTATUS[0]}
-  set -o pipefail
+  rm -f "$log.status"
+  # In the background, so that a signal to this script is handled at once (the trap ends
+  # what runs in the root).
+  {
+    rc=0
+    chroot "$root" /usr/bin/env -i HOME=/root USER=root LOGNAME=root SHELL=/bin/bash \
+      TERM="${TERM:-dumb}" PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+      /bin/bash -c 'cd /root/quorvalis && exec "$@"' bash "$@" </dev/null 2>&1 || rc=$?
+    echo "$rc" >"$log.status"
+  } | tee "$log" &
+  wait $!
+  rc=$(cat "$log.status" 2>/dev/null || echo 255)
+  rm -f "$log.status"
   took=$((SECONDS - t0))
   result[$label]="exit $rc in $((took / 60)) min $((took % 60)) s"
   echo "fresh-check: $label: ${result[$label]} (log $log)"
