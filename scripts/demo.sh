@@ -6,10 +6,12 @@
 # Installs what is missing (scripts/setup.sh), builds the native preset, prepares a demo
 # directory (default: demo/ in the repository) with the launcher, a cartridge directory of
 # test cartridges and the emulator bridge as Zelko.exe, which plays them in BlastEm, seeds the
-# settings file so the list appears at once, and starts the launcher.
+# settings file so the list appears at once, and starts the launcher from the emulator's
+# directory.
 #
-#   --first-run   start from an empty settings file, to see the two first-run prompts
-#                 (headless: they are answered with the demo emulator and a cartridge)
+#   --first-run   start from an empty settings file, to see the two first-run prompts; the
+#                 emulator prompt opens on the demo emulator with "Zelko.exe" filled in
+#                 (headless: it is accepted with Enter, then a cartridge is opened)
 #   --headless    run under a private Xvfb until the window is mapped, close it the way a
 #                 window manager does and check that the launcher exits with code 0
 #   --dir DIR     the demo directory (recreated)
@@ -26,7 +28,7 @@ while [ $# -gt 0 ]; do
     --headless) headless=1 ;;
     --dir) demo_dir="$2"; shift ;;
     --build-dir) build_dir="$2"; shift ;;
-    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
     *) echo "demo: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -44,7 +46,7 @@ done
 
 # The demo directory: launcher/, emulator/Zelko.exe, carts/.
 mkdir -p "$demo_dir"
-demo_dir="$(cd "$demo_dir" && pwd)"
+demo_dir="$(cd "$demo_dir" && pwd -P)"
 rm -rf "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
 mkdir -p "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
 cp "$build_dir/ui/fltk/Quorvalis" "$demo_dir/launcher/Quorvalis"
@@ -54,7 +56,7 @@ cp "$build_dir/bridge/Zelko.exe" "$build_dir/bridge/zelko-message.so" "$demo_dir
 ini="$demo_dir/launcher/Quorvalis.ini"
 if [ "$first_run" -eq 1 ]; then
   : > "$ini"
-  echo "demo: empty settings file; pick $demo_dir/emulator/Zelko.exe, then any file in $demo_dir/carts"
+  echo "demo: empty settings file; open Zelko.exe (filled in), then any file in $demo_dir/carts"
 else
   cat > "$ini" <<INI
 [Quorvalis Paths]
@@ -75,6 +77,8 @@ Frames=1
 INI
 fi
 
+# Started from the emulator's directory: the launcher's first prompt opens where it starts.
+cd "$demo_dir/emulator"
 if [ "$headless" -eq 0 ]; then
   echo "demo: starting $demo_dir/launcher/Quorvalis"
   exec "$demo_dir/launcher/Quorvalis"
@@ -103,17 +107,18 @@ find_window() {
   done
   return 1
 }
-# Types a path into a prompt's file-name field (its text is selected when it comes up), opens.
+# Types a path into a prompt's file-name field (its text is selected when it comes up), or
+# with no path takes the name filled in, and opens.
 answer_prompt() {
   local w
   w="$(find_window "$1")" || { echo "demo: no prompt \"$1\"" >&2; kill "$launcher_pid" 2>/dev/null; exit 1; }
-  echo "demo: answering $(xdotool getwindowname "$w") with $2"
+  echo "demo: answering $(xdotool getwindowname "$w") with ${2:-the name filled in}"
   xdotool windowfocus --sync "$w" 2>/dev/null || true
-  xdotool type --delay 10 "$2"
+  [ -z "$2" ] || xdotool type --delay 10 "$2"
   xdotool key Return
 }
 if [ "$first_run" -eq 1 ]; then
-  answer_prompt '^Find Zelko.exe$' "$demo_dir/emulator/Zelko.exe"
+  answer_prompt '^Find Zelko.exe$' ""
   answer_prompt '^Open a cartridge to locate your cartridge directory$' "$demo_dir/carts/MOLEQST.BIN"
   # Done once the cartridge prompt has gone.
   for _ in $(seq 300); do

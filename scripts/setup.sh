@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what the builds, the tests and the demo need (Debian 12). Safe to run again.
+# Packages are installed without their recommendations, so everything used is named here,
+# also what a named package only recommends (fluid, fonts-wine). scripts/fresh-check.sh
+# tries this on a new minimal Debian 12 root.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-      mingw-w64-i686-dev mingw-w64-x86-64-dev wine64 xvfb xauth xdotool x11-utils imagemagick
-      libfltk1.3-dev fluid clang-14 libclang-rt-14-dev clang-format python3)
+      mingw-w64-i686-dev mingw-w64-x86-64-dev wine64 fonts-wine xvfb xauth xdotool x11-utils
+      imagemagick libfltk1.3-dev fluid libx11-dev clang-14 libclang-rt-14-dev clang-format python3)
 # Playing on Linux: BlastEm behind the emulator bridge and the m68k assembler for the test
 # cartridges; dpkg-dev's dpkg-shlibdeps works out the .deb's library dependencies.
 pkgs+=(blastem binutils-m68k-linux-gnu dpkg-dev)
@@ -13,7 +16,15 @@ for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "setup: missing packages: ${missing[*]}" >&2
+      echo "setup: run this once as root (there is no sudo here): bash $0" >&2
+      exit 1
+    fi
+    sudo="sudo"
+  fi
   echo "setup: installing ${missing[*]}"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

@@ -49,6 +49,16 @@ def main():
     unittest.main(argv=argv, verbosity=2)
 
 
+# The screen resolution of every test's X server: QV_TEST_DPI, or 96.
+DPI = int(os.environ.get("QV_TEST_DPI") or 96)
+
+
+def layout_scale(dpi):
+    """The launcher's dialog-unit scale on a screen of dpi: the nearest quarter step, never
+    below 1 (an Xvfb started with -dpi 192 reads back as 191.7 dpi)."""
+    return max(1.0, math.floor(dpi / 96.0 * 4 + 0.5) / 4)
+
+
 # Time-outs are generous: the suite runs in parallel with other builds and tests, and every
 # wait ends as soon as its condition holds.
 TIMEOUT = 30.0
@@ -94,8 +104,13 @@ def fake_clicks(display, count):
 class Xvfb:
     """An X server of our own on a free display."""
 
-    def __init__(self, width=1024, height=768):
-        self.width, self.height = width, height
+    def __init__(self, width=None, height=None, dpi=None):
+        self.dpi = dpi or DPI
+        # Above 96 dpi a larger screen, 1600x1200: at 192 dpi Xvfb makes it 212 by 159 mm,
+        # which reads back as 191.7 dpi, just below the nominal value.
+        big = self.dpi > 96
+        self.width = width or (1600 if big else 1024)
+        self.height = height or (1200 if big else 768)
         rng = random.Random(os.getpid() ^ int(time.time() * 1000))
         for _ in range(20):
             n = rng.randrange(200, 900)
@@ -104,8 +119,8 @@ class Xvfb:
                 continue
             self.display = ":%d" % n
             self.proc = subprocess.Popen(
-                ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (width, height),
-                 "-nolisten", "tcp", "-dpi", "96", "-noreset"],
+                ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (self.width, self.height),
+                 "-nolisten", "tcp", "-dpi", str(self.dpi), "-noreset"],
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             if self._wait_ready():
                 return
@@ -340,11 +355,11 @@ class LauncherCase(unittest.TestCase):
         subprocess.run([TOOLS["wm_close"], str(wid)], env=self.x.env(), check=True)
         time.sleep(0.2)
 
-    # ---- layout of the main window (dialog units at 96 dpi) ----
+    # ---- layout of the main window (dialog units, 1.5 by 1.625 pixels at 96 dpi) ----
 
-    @staticmethod
-    def du(x, y):
-        return int(math.floor(x * 1.5 + 0.5)), int(math.floor(y * 1.625 + 0.5))
+    def du(self, x, y):
+        s = layout_scale(self.x.dpi)
+        return int(math.floor(x * 1.5 * s + 0.5)), int(math.floor(y * 1.625 * s + 0.5))
 
     def list_row(self, row):
         """Window coordinates inside row (1-based) of the cartridge list."""
@@ -352,7 +367,9 @@ class LauncherCase(unittest.TestCase):
         return x + 30, y + 3 + (row - 1) * self.row_height() + self.row_height() // 2
 
     def row_height(self):
-        return 14
+        """The list font's line height: 14 pixels at 96 dpi, 27 at 192."""
+        s = layout_scale(self.x.dpi)
+        return 14 if s == 1 else int(13.5 * s + 0.5)
 
     def control_centre(self, x, y, w, h):
         x0, y0 = self.du(x, y)

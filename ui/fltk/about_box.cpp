@@ -10,6 +10,8 @@
 #include <FL/Fl_Return_Button.H>
 #include <FL/fl_draw.H>
 
+#include <cmath>
+
 namespace {
 
 // A static text drawn as it is: no symbols ('@' in the e-mail address) and no mnemonics.
@@ -39,12 +41,25 @@ void AddText(int x, int y, int w, int h, const char* text) {
     new StaticText(DuX(x), DuY(y), DuW(x, w), DuH(y, h), text);
 }
 
+// The icon grows with the dialog on a high-dpi screen (32 pixels at 96 dpi), each pixel
+// repeated; made once and kept.
+Fl_Image* ScaledIcon() {
+    static Fl_Image* scaled = nullptr;
+    Fl_RGB_Image* icon = const_cast<Fl_RGB_Image*>(AppIcon());
+    if (!icon || LayoutScale() <= 1.0)
+        return icon;
+    if (!scaled)
+        scaled = icon->copy(static_cast<int>(std::lround(icon->w() * LayoutScale())),
+                            static_cast<int>(std::lround(icon->h() * LayoutScale())));
+    return scaled;
+}
+
 void AddIcon(int x, int y, int w, int h) {
     Fl_Box* b = new Fl_Box(DuX(x), DuY(y), DuW(x, w), DuH(y, h));
     // The icon keeps its own size, drawn from the control's top-left corner.
     b->align(FL_ALIGN_INSIDE | FL_ALIGN_TOP_LEFT);
-    if (const Fl_RGB_Image* icon = AppIcon())
-        b->image(const_cast<Fl_RGB_Image*>(icon));
+    if (Fl_Image* icon = ScaledIcon())
+        b->image(icon);
 }
 
 void AddBlackLine(int x, int y, int w, int h) {

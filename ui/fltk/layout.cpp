@@ -20,8 +20,10 @@ void InitLayoutScale() {
     float h = 0, v = 0;
     Fl::screen_dpi(h, v, 0);
     double dpi = v > h ? v : h;
-    // Whole quarter steps keep lines crisp; never smaller than at 96 dpi.
-    double s = std::floor(dpi / kBaseDpi * 4.0) / 4.0;
+    // Whole quarter steps keep lines crisp; the nearest one, as a screen's dpi is worked out
+    // from its size in whole millimetres (a 192-dpi screen reads as 191.7); never smaller
+    // than at 96 dpi.
+    double s = std::round(dpi / kBaseDpi * 4.0) / 4.0;
     g_scale = s < 1.0 ? 1.0 : s;
 }
 
