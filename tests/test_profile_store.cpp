@@ -185,6 +185,47 @@ TEST(ProfileStore, DeleteRemovesTheWholeSectionOnly) {
     EXPECT_EQ(ReadFile(ini), before);
 }
 
+namespace {
+
+// Text as UTF-16 with its byte-order mark, each char one unit (as Windows' editor saves it when
+// told "Unicode"): little-endian, or big-endian when le is false.
+std::string Utf16(const std::u16string& text, bool le = true) {
+    std::string out;
+    for (char16_t u : u"\uFEFF" + text) {
+        char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        out += le ? lo : hi;
+        out += le ? hi : lo;
+    }
+    return out;
+}
+
+} // namespace
+
+// A settings file saved as UTF-16: read as text, and a save keeps it UTF-16, byte-order mark and
+// byte order included, so both builds and the editor still read it.
+TEST(ProfileStore, Utf16FileIsReadAndStaysUtf16) {
+    for (bool le : {true, false}) {
+        SCOPED_TRACE(le ? "little-endian" : "big-endian");
+        TempDir dir;
+        std::string ini = dir.file("Quorvalis.ini");
+        WriteFile(ini, Utf16(u"[Quorvalis Paths]\r\nCartPath=/roms/\r\n"
+                             u"[MOLEQST.BIN]\r\nTitle=Mole Quest\r\nNoSound=1\r\n",
+                             le));
+        EXPECT_EQ(Read(ini, "Quorvalis Paths", "CartPath", "NO CARTS"), "/roms/");
+        EXPECT_EQ(Read(ini, "moleqst.bin", "title", ""), "Mole Quest");
+        EXPECT_EQ(ProfileReadInt("MOLEQST.BIN", "NoSound", 0, ini.c_str()), 1);
+
+        ProfileEntry group[] = {{"Title", "Mole Quest II"}, {"Frames", "3"}};
+        ASSERT_TRUE(ProfileWriteStrings("MOLEQST.BIN", group, 2, ini.c_str()));
+        ASSERT_TRUE(ProfileWriteString("ZAP.MD", "Title", "Zap", ini.c_str()));
+        ASSERT_TRUE(ProfileDeleteSection("Quorvalis Paths", ini.c_str()));
+        EXPECT_EQ(ReadFile(ini), Utf16(u"[MOLEQST.BIN]\r\nTitle=Mole Quest II\r\nNoSound=1\r\n"
+                                       u"Frames=3\r\n[ZAP.MD]\r\nTitle=Zap\r\n",
+                                       le));
+        EXPECT_EQ(Read(ini, "MOLEQST.BIN", "Frames", "2"), "3");
+    }
+}
+
 #ifndef _WIN32
 
 namespace {
@@ -630,6 +671,66 @@ TEST(ProfileStorePosix, WritesThatWouldReadBackAsSomethingElseAreRefused) {
             EXPECT_EQ(ReadFile(ini), original) << c.key;
         }
         EXPECT_EQ(NamesIn(dir).size(), 1u) << c.key;
+    }
+}
+
+// A UTF-16 file holds characters 8-bit text has no bytes for, and 8-bit text bytes that are no
+// UTF-8: a save changes only the lines it writes, and every value written reads back as it was.
+TEST(ProfileStorePosix, Utf16FileLosesNothing) {
+    const char16_t loneHigh = 0xD83D, loneLow = 0xDC41, byteE9 = 0xDCE9, pairHigh = 0xD83D,
+                   pairLow = 0xDE00;
+    std::u16string kept = u"; lone ";
+    kept += loneHigh;
+    kept += u"\r\n[s]\r\n  spaced  =  kept  \r\n\r\na=";
+    kept += {loneLow, byteE9, u'x'};
+    kept += u"\r\nb=";
+    kept += {pairHigh, pairLow};
+    kept += u"\r\nc=\u00E9\u4E2D\r\n";
+    TempDir dir;
+    std::string ini = dir.file("q.ini");
+    WriteFile(ini, Utf16(kept + u"k=old\r\n"));
+    EXPECT_EQ(Read(ini, "s", "spaced", ""), "kept");
+    EXPECT_EQ(Read(ini, "s", "a", ""), "\xED\xB1\x81\xE9x");
+    EXPECT_EQ(Read(ini, "s", "b", ""), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(Read(ini, "s", "c", ""), "\xC3\xA9\xE4\xB8\xAD");
+    ASSERT_TRUE(ProfileWriteString("s", "k", "new", ini.c_str()));
+    EXPECT_EQ(ReadFile(ini), Utf16(kept + u"k=new\r\n"));
+
+    const char* values[] = {
+        "Caf\xC3\xA9",              // UTF-8
+        "\xE9t\xE9",                // Latin-1: no UTF-8
+        "\xC3",                     // a sequence cut short
+        "\xC0\xAF",                 // an overlong form
+        "\xF4\x90\x80\x80",         // beyond U+10FFFF
+        "\xF0\x9F\x98\x80",         // a character beyond 16 bits
+        "\xED\xA0\xBD",             // a high surrogate's form at the end...
+        "\xED\xA0\xBDx",            // ...and before ASCII
+        "\xED\xA0\xBD\xED\xB8\x80", // two surrogate forms that would pair
+        "\xED\xA0\xBD\xE9",         // a surrogate form before a byte that is no UTF-8
+        "\xED\xB3\xA9",             // the form of a surrogate that stands for a byte
+        "\xED\xB1\x81",             // a low surrogate's form
+        "\xFF\xFE",
+    };
+    for (bool le : {true, false}) {
+        WriteFile(ini, Utf16(u"[s]\r\n", le));
+        for (size_t i = 0; i < std::size(values); ++i) {
+            std::string key = "k" + std::to_string(i), section = std::string("s") + values[i];
+            ASSERT_TRUE(ProfileWriteString("s", key.c_str(), values[i], ini.c_str()));
+            ASSERT_TRUE(ProfileWriteString(section.c_str(), "k", "v", ini.c_str()));
+        }
+        EXPECT_EQ(ReadFile(ini).substr(0, 2), le ? "\xFF\xFE" : "\xFE\xFF");
+        for (size_t i = 0; i < std::size(values); ++i) {
+            std::string key = "k" + std::to_string(i), section = std::string("s") + values[i];
+            EXPECT_EQ(Read(ini, "s", key.c_str(), "DEF"), values[i]) << key;
+            EXPECT_EQ(Read(ini, section.c_str(), "k", "DEF"), "v") << key;
+        }
+        // Written again with the same values, nothing changes: they read back equal.
+        std::string before = ReadFile(ini);
+        for (size_t i = 0; i < std::size(values); ++i) {
+            std::string key = "k" + std::to_string(i);
+            ASSERT_TRUE(ProfileWriteString("s", key.c_str(), values[i], ini.c_str()));
+        }
+        EXPECT_EQ(ReadFile(ini), before);
     }
 }
 

@@ -2,6 +2,9 @@
 // the same answers as the Win32 private-profile functions, and writes the file atomically.
 //
 // How a file is read (the way the Win32 functions read it):
+// - A file that starts with a UTF-16 byte-order mark (either byte order) is UTF-16 text: it is
+//   read as the same text in UTF-8 and written back as UTF-16 of its byte order (see "UTF-16
+//   files" below). Every other file is 8-bit text, read as its bytes.
 // - A UTF-8 byte-order mark at the start is skipped.
 // - A line ends at the first CR or LF (so LF, CRLF and old lone-CR files all work, and a last
 //   line needs no newline).
@@ -160,14 +163,163 @@ struct Section {
     uint32_t bodyBegin, bodyEnd; // the lines after the header, up to the next header
 };
 
+// ---------------------------------------------------------------------------------------------
+// UTF-16 files
+//
+// A file that starts with a UTF-16 byte-order mark, in either byte order, is UTF-16 text (as
+// Windows' editor saves it when told "Unicode"); without the mark a file is 8-bit text, even
+// one that holds UTF-16. Such a file is turned into the 8-bit text the store works on, in this
+// build's encoding (UTF-8, as file names and the window's text are), and written back in the
+// form it had, mark and byte order included:
+// - each character becomes its UTF-8 bytes, a surrogate pair the one character it stands for;
+// - a lone surrogate U+DC80..U+DCFF becomes the single byte 0x80..0xFF, any other lone one the
+//   three bytes UTF-8's pattern gives it, so that a write gives back what it did not change;
+// - an odd last byte is one more character (the platform reads one there too).
+// Written text goes the other way: UTF-8 characters (and the three-byte forms above) become
+// their units, every other byte b the lone surrogate U+DC00 + b. So any bytes written read back
+// as they were, and the platform reads every character written as UTF-8 in its code page.
+
+enum class TextForm : uint8_t { Bytes, Utf16Le, Utf16Be };
+
+TextForm FormOf(string_view raw) {
+    if (raw.substr(0, 2) == "\xFF\xFE")
+        return TextForm::Utf16Le;
+    if (raw.substr(0, 2) == "\xFE\xFF")
+        return TextForm::Utf16Be;
+    return TextForm::Bytes;
+}
+
+bool IsHighSurrogate(uint32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+
+bool IsLowSurrogate(uint32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
+
+// A lone surrogate that stands for one byte of 8-bit text that is not UTF-8.
+bool IsByteSurrogate(uint32_t u) {
+    return u >= 0xDC80 && u <= 0xDCFF;
+}
+
+void AppendUtf8(uint32_t cp, string* out) {
+    if (cp < 0x80) {
+        *out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        *out += static_cast<char>(0xC0 | cp >> 6);
+        *out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *out += static_cast<char>(0xE0 | cp >> 12);
+        *out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        *out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        *out += static_cast<char>(0xF0 | cp >> 18);
+        *out += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+        *out += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        *out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The text of a UTF-16 file (raw starts with its byte-order mark).
+string DecodeUtf16(string_view raw, bool le) {
+    size_t count = (raw.size() - 1) / 2; // units after the mark, an odd last byte included
+    auto unit = [&](size_t k) -> uint32_t {
+        size_t at = 2 + 2 * k;
+        if (at + 1 >= raw.size())
+            return static_cast<unsigned char>(raw[at]);
+        auto lo = static_cast<unsigned char>(raw[le ? at : at + 1]);
+        auto hi = static_cast<unsigned char>(raw[le ? at + 1 : at]);
+        return static_cast<uint32_t>(hi << 8 | lo);
+    };
+    string text;
+    text.reserve(raw.size());
+    for (size_t k = 0; k < count; ++k) {
+        uint32_t u = unit(k);
+        if (IsHighSurrogate(u) && k + 1 < count && IsLowSurrogate(unit(k + 1))) {
+            AppendUtf8(0x10000 + ((u - 0xD800) << 10) + (unit(k + 1) - 0xDC00), &text);
+            ++k;
+        } else if (IsByteSurrogate(u)) {
+            text += static_cast<char>(u & 0xFF);
+        } else {
+            AppendUtf8(u, &text);
+        }
+    }
+    return text;
+}
+
+// The length of the UTF-8 sequence at s[i] and its code point in *cp; 0 when none starts there.
+// Surrogates in UTF-8's three-byte pattern count as sequences.
+size_t Utf8At(string_view s, size_t i, uint32_t* cp) {
+    auto c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80                ? 1
+               : c >= 0xC2 && c < 0xE0 ? 2
+               : c >= 0xE0 && c < 0xF0 ? 3
+               : c >= 0xF0 && c < 0xF5 ? 4
+                                       : 0;
+    if (n == 0 || s.size() - i < n)
+        return 0;
+    uint32_t v = n == 1 ? c : c & (0x7Fu >> n);
+    for (size_t k = 1; k < n; ++k) {
+        auto t = static_cast<unsigned char>(s[i + k]);
+        if ((t & 0xC0) != 0x80)
+            return 0;
+        v = v << 6 | (t & 0x3F);
+    }
+    constexpr uint32_t kShortest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (v < kShortest[n] || v > 0x10FFFF)
+        return 0;
+    *cp = v;
+    return n;
+}
+
+void AppendUnit(uint32_t u, bool le, string* out) {
+    char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+    *out += le ? lo : hi;
+    *out += le ? hi : lo;
+}
+
+// Text as a UTF-16 file, byte-order mark first.
+string EncodeUtf16(string_view text, bool le) {
+    string out;
+    out.reserve(2 * text.size() + 2);
+    AppendUnit(0xFEFF, le, &out);
+    for (size_t i = 0; i < text.size();) {
+        uint32_t cp = 0;
+        size_t n = Utf8At(text, i, &cp);
+        // A surrogate form stays one unit only where reading it back gives the same bytes: not
+        // one that stands for a byte, and not a high one that the next unit could pair with.
+        bool nextAscii = i + 3 >= text.size() || static_cast<unsigned char>(text[i + 3]) < 0x80;
+        if (n == 3 && (IsByteSurrogate(cp) || (IsHighSurrogate(cp) && !nextAscii)))
+            n = 0;
+        if (n == 0) {
+            AppendUnit(0xDC00 + static_cast<unsigned char>(text[i]), le, &out);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            AppendUnit(0xD800 + ((cp - 0x10000) >> 10), le, &out);
+            AppendUnit(0xDC00 + ((cp - 0x10000) & 0x3FF), le, &out);
+        } else {
+            AppendUnit(cp, le, &out);
+        }
+        i += n;
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parsed files
+
 // A file's bytes and what is known of their sections. Sections are found lazily: the first
 // look-up scans the headers for its name and remembers the answer, so the reads of one load
 // scan once; a look-up of another name builds the index of all names. The bytes never change
 // once read; the look-up state changes under lock.
 struct Parsed {
     std::unique_ptr<char[]> bytes;
-    string_view data; // the file's bytes
-    size_t bom = 0;   // 3 when the file starts with a UTF-8 byte-order mark
+    string text;      // a UTF-16 file's text (then bytes is empty)
+    string_view data; // the file's text: its bytes, or text
+    TextForm form = TextForm::Bytes;
+    size_t bom = 0; // 3 when an 8-bit file starts with a UTF-8 byte-order mark
 
     std::mutex lock;
     bool scanned = false; // a name was looked up by a scan: the three fields below hold it
@@ -181,10 +333,24 @@ struct Parsed {
 
 std::shared_ptr<Parsed> MakeParsed(std::unique_ptr<char[]> bytes, size_t size) {
     auto p = std::make_shared<Parsed>();
-    p->data = string_view(bytes ? bytes.get() : "", size);
+    string_view raw(bytes ? bytes.get() : "", size);
+    p->form = FormOf(raw);
+    if (p->form != TextForm::Bytes) {
+        p->text = DecodeUtf16(raw, p->form == TextForm::Utf16Le);
+        p->data = p->text;
+        return p;
+    }
+    p->data = raw;
     p->bytes = std::move(bytes);
     p->bom = p->data.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
     return p;
+}
+
+// The bytes a file of p's form holds for text.
+string InForm(const Parsed& p, string text) {
+    if (p.form == TextForm::Bytes)
+        return text;
+    return EncodeUtf16(text, p.form == TextForm::Utf16Le);
 }
 
 string_view SectionName(const Parsed& p, const Section& s) {
@@ -592,13 +758,16 @@ Load LoadFile(const string& path, std::shared_ptr<Parsed>* out) {
     size_t size = 0;
     bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ReadAll(fd, st.st_size, &bytes, &size);
     close(fd);
-    if (!ok || size >= UINT32_MAX)
+    if (!ok)
+        return Load::Failed;
+    std::shared_ptr<Parsed> parsed = MakeParsed(std::move(bytes), size);
+    if (parsed->data.size() >= UINT32_MAX)
         return Load::Failed; // offsets are 32-bit; a settings file is never near this size
-    // The same bytes again (a recent version read once more): its look-ups stay good.
-    bool same = hit && hit->data == string_view(bytes.get(), size);
-    std::shared_ptr<Parsed> parsed = same ? hit : MakeParsed(std::move(bytes), size);
+    // The same text again (a recent version read once more): its look-ups stay good.
+    if (hit && hit->form == parsed->form && hit->data == parsed->data)
+        parsed = hit;
     // Only a file that did not change while it was read is worth keeping.
-    if (static_cast<off_t>(parsed->data.size()) == st.st_size)
+    if (static_cast<off_t>(size) == st.st_size)
         CacheStore(path, StampOf(st), Settled(StampOf(st), readStart), parsed);
     *out = parsed;
     return Load::Ok;
@@ -1053,7 +1222,7 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
             struct stat old;
             bool exists = r == Load::Ok && stat(path.c_str(), &old) == 0;
             RemoveStaleTemps(dirFd, path);
-            ok = ReplaceFile(path, next, exists ? &old : nullptr, dirFd);
+            ok = ReplaceFile(path, InForm(*p, std::move(next)), exists ? &old : nullptr, dirFd);
         }
     }
     flock(dirFd, LOCK_UN);
