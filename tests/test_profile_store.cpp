@@ -633,6 +633,25 @@ TEST(ProfileStorePosix, GroupWriteGivesTheBytesOfSingleWrites) {
     EXPECT_EQ(ReadFile(ini), "[s]\nk=1\nj=2\n[x y]\na=1\nb=2\n");
 }
 
+// A cartridge file name may start or end with a blank: the section it is saved under is found
+// again by its reads and removed by its delete, which all drop the blanks alike.
+TEST(ProfileStorePosix, NamesWithBlanksAtTheEndsAreSavedLoadedAndDeletedAlike) {
+    const char* names[] = {" MOLEQST.BIN", "MOLEQST.BIN ", "\tMOLEQST.BIN", " MOLEQST.BIN\v"};
+    for (const char* name : names) {
+        TempDir dir;
+        std::string ini = dir.file("q.ini");
+        const std::string original = "[A.BIN]\r\nTitle=a\r\n";
+        WriteFile(ini, original);
+        ProfileEntry group[] = {{"Title", "Mole Quest"}, {"Frames", "3"}};
+        ASSERT_TRUE(ProfileWriteStrings(name, group, 2, ini.c_str())) << name;
+        EXPECT_EQ(Read(ini, name, "Title", "DEF"), "Mole Quest") << name;
+        EXPECT_EQ(Read(ini, "moleqst.bin", "Frames", "DEF"), "3") << name;
+        EXPECT_TRUE(ProfileDeleteSection(name, ini.c_str())) << name;
+        EXPECT_EQ(Read(ini, name, "Title", "DEF"), "DEF") << name;
+        EXPECT_EQ(ReadFile(ini), original) << name;
+    }
+}
+
 // Keys the file format cannot carry back are refused, and the file stays as it was.
 TEST(ProfileStorePosix, WritesThatWouldReadBackAsSomethingElseAreRefused) {
     const std::string original = "[s]\r\nk=1\r\n[t]\r\nk=2\r\n";

@@ -103,7 +103,9 @@ string_view TrimBlanks(string_view s) {
     return s.substr(b, e - b);
 }
 
-// Section and key names as callers give them: blanks around them do not count.
+// Section and key names as callers give them: blanks around them do not count, for reads, writes
+// and deletes alike. (The platform's delete takes the name as given, so there a section whose
+// name starts or ends with a blank is saved and loaded but never deleted.)
 string_view CallerName(const char* s) {
     return TrimBlanks(s ? string_view(s) : string_view());
 }
@@ -1274,5 +1276,5 @@ bool ProfileDeleteSection(const char* section, const char* iniPath) {
     if (!section)
         return false;
     return Modify(iniPath,
-                  [&](Parsed& p, string* out) { return EditDelete(p, string_view(section), out); });
+                  [&](Parsed& p, string* out) { return EditDelete(p, CallerName(section), out); });
 }
