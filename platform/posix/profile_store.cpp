@@ -27,8 +27,9 @@
 //
 // How a file is written: only the lines concerned change; a new entry goes after the last entry
 // of its section, a new section at the end of the file. All keys of one call go in one edit.
-// A key that would read back as something else (one holding '=', or starting with '[' on a line
-// holding ']') is refused. The new file is written beside the old one, flushed, and renamed over
+// A write that would not read back is refused: a key that would read as something else (one
+// holding '=', or starting with '[' on a line holding ']'), a section or key name holding a line
+// break. The new file is written beside the old one, flushed, and renamed over
 // it under an exclusive lock on the directory, so a failed write leaves the old file as it was
 // and two processes never lose each other's changes.
 #include "platform/profile_store.h"
@@ -884,7 +885,7 @@ string DominantBreak(string_view d) {
     return "\r\n";
 }
 
-// Names and values never hold a line break: each CR or LF becomes a space.
+// Values never hold a line break: each CR or LF becomes a space.
 string OneLine(string_view s) {
     string r(s);
     for (char& c : r) {
@@ -902,10 +903,17 @@ string StoredValue(const char* value) {
     return OneLine(v);
 }
 
+// Whether a section or key name (without its blanks) has no line break in it: one that has
+// would be looked up under a name no line of the file can hold, so each write would add another
+// section or entry.
+bool OnOneLine(string_view name) {
+    return name.find_first_of("\r\n") == string_view::npos;
+}
+
 // Whether the line "key=value" reads back as that key and value. A key holding '=' would
 // split at it; a key starting with '[' makes a header of the line when a ']' follows anywhere.
 bool Carriable(string_view key, string_view value) {
-    if (key.find('=') != string_view::npos)
+    if (key.find('=') != string_view::npos || !OnOneLine(key))
         return false;
     bool closes = key.find(']') != string_view::npos || value.find(']') != string_view::npos;
     return key.empty() || key[0] != '[' || !closes;
@@ -955,7 +963,7 @@ Target* TargetFor(const Parsed& p, const Section* s, string_view key, std::vecto
     }
     Target t;
     t.isNew = true;
-    t.newKey = OneLine(key);
+    t.newKey = key;
     ts->push_back(std::move(t));
     return &ts->back();
 }
@@ -1025,7 +1033,7 @@ bool EditWrite(Parsed& p, string_view section, const std::vector<KeyValue>& grou
             r += brk;
         if (!have) {
             r += '[';
-            r += OneLine(section);
+            r += section;
             r += ']';
             r += brk;
         }
@@ -1255,6 +1263,9 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
                          const char* iniPath) {
     if (!section || (count > 0 && !entries) || count < 0)
+        return false;
+    // Nor is a header that could not be found again.
+    if (!OnOneLine(CallerName(section)))
         return false;
     std::vector<KeyValue> group;
     group.reserve(static_cast<size_t>(count));
