@@ -1204,6 +1204,16 @@ bool ReplaceFile(const string& path, const string& data, const struct stat* old,
     return true;
 }
 
+// Whether a save may replace the file at path. The platform refuses a file with its read-only
+// attribute, which a file has when nobody may write to it (no write permission bit at all), even
+// for the superuser, whom the system would let write; and a file this process may not write to.
+// The rename would go through either way (it needs only the directory), so this is asked first.
+bool MayReplace(const string& path, const struct stat& st) {
+    if ((st.st_mode & 0222) == 0)
+        return false;
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 // One read-modify-write under the directory's exclusive lock. edit returns false when the
 // file needs no change.
 template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
@@ -1231,8 +1241,10 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
         } else {
             struct stat old;
             bool exists = r == Load::Ok && stat(path.c_str(), &old) == 0;
-            RemoveStaleTemps(dirFd, path);
-            ok = ReplaceFile(path, InForm(*p, std::move(next)), exists ? &old : nullptr, dirFd);
+            if (!exists || MayReplace(path, old)) {
+                RemoveStaleTemps(dirFd, path);
+                ok = ReplaceFile(path, InForm(*p, std::move(next)), exists ? &old : nullptr, dirFd);
+            }
         }
     }
     flock(dirFd, LOCK_UN);
