@@ -657,15 +657,17 @@ TEST(ProfileStorePosix, WritesThatWouldReadBackAsSomethingElseAreRefused) {
         const char* value;
         bool stored;
     } cases[] = {
-        {"s", "a=b", "v", false},                             // reads back as key "a"
-        {"s", "=", "v", false},     {"s", "[x]", "v", false}, // a header "[x]=v"
-        {"s", " [x] ", "v", false},                           // blanks around the name do not count
-        {"s", "[]", "v", false},    {"s", "[x", "y]", false}, // a header "[x=y]"
-        {"s", "[x", "y", true},                               // no ']' on the line: an entry
-        {"s", "x]", "v", true},                               // does not start with '['
-        {"s", "k", "[v]", true},                              // brackets in a value are text
-        {"s", "", "v", true},                                 // "=v": the empty key reads back
-        {"", "top", "v", true}, // the empty section: the lines before the first header
+        {"s", "a=b", "v", false}, // reads back as key "a"
+        {"s", "=", "v", false},
+        {"s", "[x]", "v", false},   // a header "[x]=v"
+        {"s", " [x] ", "v", false}, // blanks around the name do not count
+        {"s", "[]", "v", false},
+        {"s", "[x", "y]", false}, // a header "[x=y]"
+        {"s", "[x", "y", true},   // no ']' on the line: an entry
+        {"s", "x]", "v", true},   // does not start with '['
+        {"s", "k", "[v]", true},  // brackets in a value are text
+        {"s", "", "v", true},     // "=v": the empty key reads back
+        {"", "top", "v", true},   // the empty section: the lines before the first header
         // A line break in a name: no line of the file can hold it, so it is never found again
         // (a cartridge file name may hold one).
         {"x\ny", "k", "v", false},
@@ -752,6 +754,88 @@ TEST(ProfileStorePosix, Utf16FileLosesNothing) {
             ASSERT_TRUE(ProfileWriteString("s", key.c_str(), values[i], ini.c_str()));
         }
         EXPECT_EQ(ReadFile(ini), before);
+    }
+}
+
+// A settings file that is a symbolic link stays one: a save replaces the file at the end of the
+// chain (its temporary file beside it) and every link keeps pointing where it did.
+TEST(ProfileStorePosix, SaveThroughSymbolicLinksReplacesTheTarget) {
+    struct Link {
+        const char* at;     // below the test directory
+        std::string target; // as the link holds it; "@" stands for the test directory
+    };
+    struct Case {
+        const char* name;
+        std::vector<Link> links;
+        const char* file; // the file written, below the test directory; null: none (a loop)
+        bool existing;
+    } cases[] = {
+        {"absolute", {{"a/Quorvalis.ini", "@/b/real.ini"}}, "b/real.ini", true},
+        {"relative", {{"a/Quorvalis.ini", "../b/real.ini"}}, "b/real.ini", true},
+        {"same directory", {{"a/Quorvalis.ini", "real.ini"}}, "a/real.ini", true},
+        {"chain",
+         {{"a/Quorvalis.ini", "hop.ini"}, {"a/hop.ini", "@/b/real.ini"}},
+         "b/real.ini",
+         true},
+        // The second link is read from its own directory, not from the first one's.
+        {"relative chain",
+         {{"a/Quorvalis.ini", "../b/hop"}, {"b/hop", "real.ini"}},
+         "b/real.ini",
+         true},
+        {"dangling", {{"a/Quorvalis.ini", "../b/real.ini"}}, "b/real.ini", false},
+        {"loop", {{"a/Quorvalis.ini", "x"}, {"a/x", "Quorvalis.ini"}}, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        std::filesystem::create_directory(dir.path / "a");
+        std::filesystem::create_directory(dir.path / "b");
+        for (const Link& l : c.links) {
+            std::string target =
+                l.target[0] == '@' ? dir.path.string() + l.target.substr(1) : l.target;
+            ASSERT_EQ(symlink(target.c_str(), dir.file(l.at).c_str()), 0) << l.at;
+        }
+        std::string ini = dir.file("a/Quorvalis.ini");
+        ino_t before = 0;
+        int keepOpen = -1; // so that the old file's inode number is not given to the new one
+        if (c.existing) {
+            WriteFile(dir.path / c.file, "[s]\r\nk=old\r\n");
+            before = StatOf(dir.file(c.file)).st_ino;
+            keepOpen = open(dir.file(c.file).c_str(), O_RDONLY);
+            EXPECT_EQ(Read(ini, "s", "k", "DEF"), "old");
+        }
+        ProfileEntry group[] = {{"k", "new"}, {"j", "2"}};
+        bool wrote = ProfileWriteStrings("s", group, 2, ini.c_str());
+        if (!c.file) {
+            EXPECT_FALSE(wrote);
+            EXPECT_EQ(NamesIn(dir), (std::set<std::string>{"a", "b"}));
+            continue;
+        }
+        ASSERT_TRUE(wrote);
+        ASSERT_TRUE(ProfileWriteString("t", "x", "y", ini.c_str()));
+        for (const Link& l : c.links) {
+            std::string target =
+                l.target[0] == '@' ? dir.path.string() + l.target.substr(1) : l.target;
+            std::error_code ec;
+            EXPECT_EQ(std::filesystem::read_symlink(dir.path / l.at, ec).string(), target) << l.at;
+        }
+        EXPECT_EQ(ReadFile(dir.path / c.file), "[s]\r\nk=new\r\nj=2\r\n[t]\r\nx=y\r\n");
+        EXPECT_EQ(Read(ini, "s", "k", "DEF"), "new");
+        EXPECT_EQ(Read(dir.file(c.file), "t", "x", "DEF"), "y");
+        if (c.existing) {
+            EXPECT_NE(StatOf(dir.file(c.file)).st_ino, before) << "not replaced by a rename";
+            close(keepOpen);
+        }
+        // Nothing else in either directory: no temporary file left, no lock file of ours.
+        std::set<std::string> names;
+        for (const char* sub : {"a", "b"}) {
+            for (const auto& e : std::filesystem::directory_iterator(dir.path / sub))
+                names.insert(std::string(sub) + "/" + e.path().filename().string());
+        }
+        std::set<std::string> expected = {c.file};
+        for (const Link& l : c.links)
+            expected.insert(l.at);
+        EXPECT_EQ(names, expected);
     }
 }
 

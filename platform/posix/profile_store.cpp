@@ -1214,12 +1214,32 @@ bool MayReplace(const string& path, const struct stat& st) {
     return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// One read-modify-write under the directory's exclusive lock. edit returns false when the
-// file needs no change.
+// The file a settings path names: the path itself, or the end of its chain of symbolic links (a
+// relative link read from the link's own directory), which need not exist yet. A save replaces
+// that file, so the links stay links and their target is what changes. False for a loop.
+bool FollowLinks(const string& path, string* file) {
+    string at = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[4096];
+        ssize_t n = readlink(at.c_str(), target, sizeof target);
+        if (n < 0) {
+            *file = at; // not a link (or nothing there): this is the file
+            return true;
+        }
+        if (n == 0 || static_cast<size_t>(n) == sizeof target)
+            return false;
+        at = target[0] == '/' ? string(target, static_cast<size_t>(n))
+                              : DirOf(at) + "/" + string(target, static_cast<size_t>(n));
+    }
+    return false;
+}
+
+// One read-modify-write of the file iniPath names, under the exclusive lock of its directory.
+// edit returns false when the file needs no change.
 template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
-    if (!iniPath || !*iniPath)
+    string path;
+    if (!iniPath || !*iniPath || !FollowLinks(iniPath, &path))
         return false;
-    string path(iniPath);
     int dirFd = open(DirOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return false;
@@ -1249,6 +1269,8 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
     }
     flock(dirFd, LOCK_UN);
     close(dirFd);
+    if (path != iniPath)
+        CacheForget(iniPath); // the cached copy read through the link is old now
     return ok;
 }
 
