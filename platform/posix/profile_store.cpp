@@ -28,10 +28,13 @@
 // How a file is written: only the lines concerned change; a new entry goes after the last entry
 // of its section, a new section at the end of the file. All keys of one call go in one edit.
 // A write that would not read back is refused: a key that would read as something else (one
-// holding '=', or starting with '[' on a line holding ']'), a section or key name holding a line
-// break. The new file is written beside the old one, flushed, and renamed over
-// it under an exclusive lock on the directory, so a failed write leaves the old file as it was
-// and two processes never lose each other's changes.
+// holding '=', or starting with '[' on a line holding ']'), a section or key name holding a
+// line break. So is a file nobody may write to (mode 0444: the platform's read-only attribute).
+// The new file is written beside the old one, flushed, and renamed over it, so a failed write
+// leaves the old file as it was; a settings file that is a symbolic link stays one, and the file
+// it leads to is replaced. Saves take turns by a lock file beside the settings file, so two
+// processes never lose each other's changes; where the file system refuses locks, a save goes
+// ahead without one.
 #include "platform/profile_store.h"
 
 #include <algorithm>
@@ -1149,8 +1152,8 @@ long long TempWriter(string_view name, const string& prefix) {
 constexpr time_t kStaleTempSeconds = 60;
 
 // Removes temporary files a killed save left beside the settings file: ours by name, and
-// written by a process that no longer exists or more than a minute ago. Runs under the lock,
-// so no save that takes it is writing one of them.
+// written by a process that no longer exists or more than a minute ago, so not those of a save
+// in progress (one without the lock, where there is none to be had).
 void RemoveStaleTemps(int dirFd, const string& path) {
     int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
@@ -1214,6 +1217,67 @@ bool MayReplace(const string& path, const struct stat& st) {
     return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
+// Saves of one settings file take turns by an exclusive lock on ".<file name>.lock" beside it,
+// opened for writing (network file systems lock only files open for writing). The save that
+// holds it removes it before letting go, so none is left behind; one that finds the file it
+// locked removed meanwhile takes the new one. Where no lock can be had (the file system refuses
+// locks, or the lock file cannot be made) the save goes ahead without: a save needs a new file
+// beside the settings file anyway, so it still fails where nothing can be written.
+struct SaveLock {
+    int fd = -1; // -1: saving without a lock
+    string path;
+};
+
+// Opens the lock file at path, making it when there is none; *made tells which. -1 on failure.
+int OpenLockFile(const string& path, bool* made) {
+    for (;;) {
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        *made = fd >= 0;
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+        fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+    }
+}
+
+// False only when the lock file kept changing under this save.
+bool TakeLock(const string& file, SaveLock* lock) {
+    string path = DirOf(file) + "/." + BaseOf(file) + ".lock";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        bool made = false;
+        int fd = OpenLockFile(path, &made);
+        if (fd < 0)
+            return true;
+        int r;
+        while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+        }
+        if (r != 0) {
+            if (made)
+                unlink(path.c_str()); // of no use to anyone here
+            close(fd);
+            return true;
+        }
+        struct stat held, named;
+        if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            lock->fd = fd;
+            lock->path = path;
+            return true;
+        }
+        close(fd); // removed by the save that held it: take the one there now
+    }
+    return false;
+}
+
+void ReleaseLock(SaveLock* lock) {
+    if (lock->fd < 0)
+        return;
+    unlink(lock->path.c_str());
+    close(lock->fd);
+    lock->fd = -1;
+}
+
 // The file a settings path names: the path itself, or the end of its chain of symbolic links (a
 // relative link read from the link's own directory), which need not exist yet. A save replaces
 // that file, so the links stay links and their target is what changes. False for a loop.
@@ -1234,7 +1298,7 @@ bool FollowLinks(const string& path, string* file) {
     return false;
 }
 
-// One read-modify-write of the file iniPath names, under the exclusive lock of its directory.
+// One read-modify-write of the file iniPath names, under its save lock.
 // edit returns false when the file needs no change.
 template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
     string path;
@@ -1243,11 +1307,10 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
     int dirFd = open(DirOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd < 0)
         return false;
-    while (flock(dirFd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            close(dirFd);
-            return false;
-        }
+    SaveLock lock;
+    if (!TakeLock(path, &lock)) {
+        close(dirFd);
+        return false;
     }
     std::shared_ptr<Parsed> p;
     bool ok = false;
@@ -1267,7 +1330,7 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
             }
         }
     }
-    flock(dirFd, LOCK_UN);
+    ReleaseLock(&lock);
     close(dirFd);
     if (path != iniPath)
         CacheForget(iniPath); // the cached copy read through the link is old now
