@@ -7,10 +7,8 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,39 +27,18 @@
 #include "core/settings.h"
 #include "platform/limits.h"
 #include "platform/profile_store.h"
+#include "support/child_process.h"
 #include "support/test_util.h"
 
 namespace fs = std::filesystem;
+using qvtest::kSkipped;
 using qvtest::MakeSettings;
 using qvtest::ReadFile;
+using qvtest::RunInChild;
 using qvtest::TempDir;
 using qvtest::WriteFile;
 
-// What the file system answers to a lock, as a test wants it. No file system at hand refuses
-// locks, so this test program brings its own flock, which the store's calls reach instead of the
-// C library's: it answers as the kernel does, or refuses every lock (as a file system without
-// lock support does), or refuses exclusive locks on files not open for writing (as NFS does,
-// where flock becomes a lock on a byte range).
-enum class LockAnswer { Kernel, Refused, WritersOnly };
-LockAnswer g_lockAnswer = LockAnswer::Kernel;
-
-extern "C" int flock(int fd, int op) noexcept {
-    if (g_lockAnswer == LockAnswer::Refused) {
-        errno = ENOLCK;
-        return -1;
-    }
-    int access = fcntl(fd, F_GETFL);
-    if (g_lockAnswer == LockAnswer::WritersOnly && (op & LOCK_EX) && access >= 0 &&
-        (access & O_ACCMODE) == O_RDONLY) {
-        errno = EBADF;
-        return -1;
-    }
-    return static_cast<int>(syscall(SYS_flock, fd, op));
-}
-
 namespace {
-
-constexpr int kSkipped = 77; // a child's exit code: the fault cannot be made here
 
 // The five keys of one cartridge as a load reports them.
 struct Saved {
@@ -124,18 +101,6 @@ struct KeepCurrentDir {
             fs::current_path(saved, ec);
     }
 };
-
-// Runs body in a forked child and returns its exit code (128 + signal when it was killed).
-int RunInChild(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // ---- A save that fails part-way ------------------------------------------------------------
 
@@ -482,59 +447,6 @@ TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
         }
     }
     EXPECT_EQ(Load(RomName("OLD", 3).c_str()).title, "Stored Title 3");
-}
-
-// ---- Locks ------------------------------------------------------------------------------------
-
-// Where the file system refuses locks, or takes them only on files open for writing (NFS home
-// directories), every save and delete still goes through, and leaves no lock file behind.
-TEST(Faults, SavesGoThroughWhereLocksAreRefused) {
-    const LockAnswer answers[] = {LockAnswer::Refused, LockAnswer::WritersOnly};
-    const Op ops[] = {Op::CoreSaveNew, Op::CoreSaveExisting, Op::StoreWriteGroup, Op::StoreDelete};
-    for (LockAnswer answer : answers) {
-        SCOPED_TRACE(answer == LockAnswer::Refused ? "no locks" : "locks on writable files only");
-        SettingsDir s;
-        const auto entries = s.Entries();
-        for (Op op : ops) {
-            SCOPED_TRACE(OpName(op));
-            const std::string before = ReadFile(s.ini);
-            int code = RunInChild([&] {
-                g_lockAnswer = answer;
-                return RunOp(op, s.ini);
-            });
-            const bool storeOp = op == Op::StoreWriteGroup || op == Op::StoreDelete;
-            EXPECT_EQ(code, storeOp ? 1 : 0) << "the save failed";
-            EXPECT_NE(ReadFile(s.ini), before);
-            EXPECT_EQ(s.Entries(), entries);
-        }
-    }
-}
-
-// A save waits while another holds the settings file's lock, then goes through; the lock file
-// does not outlast the saves.
-TEST(Faults, SaveWaitsForTheLockHolder) {
-    SettingsDir s;
-    const auto entries = s.Entries();
-    const std::string before = ReadFile(s.ini);
-    const std::string lockPath = s.dir.file(std::string(".") + kIniFileName + ".lock");
-    int held = open(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(flock(held, LOCK_EX), 0);
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0)
-        _exit(RunOp(Op::StoreWriteGroup, s.ini));
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    int status = 0;
-    EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the save did not wait for the lock";
-    EXPECT_EQ(ReadFile(s.ini), before);
-    flock(held, LOCK_UN);
-    close(held);
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    EXPECT_NE(ReadFile(s.ini), before);
-    EXPECT_EQ(s.Entries(), entries) << "a lock or temporary file was left behind";
 }
 
 // ---- A hand edit between two reads -------------------------------------------------------------
