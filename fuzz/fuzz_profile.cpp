@@ -122,12 +122,10 @@ void NoteKey(const std::string& key) {
 }
 
 std::string Trimmed(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.substr(b, e - b);
+    const std::string blanks(" \t\r\n\v\f\x1A");
+    size_t first = s.find_first_not_of(blanks);
+    return first == std::string::npos ? ""
+                                      : s.substr(first, s.find_last_not_of(blanks) + 1 - first);
 }
 
 // Key names match without regard to case or to blanks around them.

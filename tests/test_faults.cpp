@@ -27,17 +27,18 @@
 #include "core/settings.h"
 #include "platform/limits.h"
 #include "platform/profile_store.h"
+#include "support/child_process.h"
 #include "support/test_util.h"
 
 namespace fs = std::filesystem;
+using qvtest::kSkipped;
 using qvtest::MakeSettings;
 using qvtest::ReadFile;
+using qvtest::RunInChild;
 using qvtest::TempDir;
 using qvtest::WriteFile;
 
 namespace {
-
-constexpr int kSkipped = 77; // a child's exit code: the fault cannot be made here
 
 // The five keys of one cartridge as a load reports them.
 struct Saved {
@@ -100,18 +101,6 @@ struct KeepCurrentDir {
             fs::current_path(saved, ec);
     }
 };
-
-// Runs body in a forked child and returns its exit code (128 + signal when it was killed).
-int RunInChild(const std::function<int()>& body) {
-    std::fflush(nullptr);
-    pid_t pid = fork();
-    if (pid == 0)
-        _exit(body());
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // ---- A save that fails part-way ------------------------------------------------------------
 
@@ -222,6 +211,66 @@ TEST(Faults, ReadOnlyDirectoryLeavesPreviousFile) {
     chmod(s.dir.path.c_str(), 0755);
     if (skipped)
         GTEST_SKIP() << "the directory stays writable for this user";
+}
+
+// A settings file that may not be written: mode 0444 (the platform's read-only attribute) is
+// refused for the superuser too, who could write it; an unprivileged user's save is refused for
+// a 0444 file and for another user's file, though the directory would let the rename through.
+// A file with a write bit for someone, as root, or the user's own file, is saved as usual.
+TEST(Faults, ReadOnlySettingsFileLeavesPreviousFile) {
+    struct Case {
+        const char* name;
+        mode_t mode;
+        bool asNobody; // the save runs as an unprivileged user
+        bool ownFile;  // the file belongs to that user
+        bool refused;
+    } cases[] = {
+        {"0444, root", 0444, false, false, true},
+        {"0400, root", 0400, false, false, true},
+        {"0044, root", 0044, false, false, true},
+        {"0464, root", 0464, false, false, false},
+        {"0444, unprivileged", 0444, true, true, true},
+        {"0644 of another user, unprivileged", 0644, true, false, true},
+        {"0644 of the user, unprivileged", 0644, true, true, false},
+    };
+    const Op ops[] = {Op::CoreSaveNew, Op::CoreSaveExisting, Op::StoreWriteGroup, Op::StoreDelete};
+    const uid_t nobody = 65534;
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of two users are made as root";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsDir s;
+        // The directory lets anyone replace the file: only the file's own permissions count.
+        ASSERT_EQ(chmod(s.dir.path.c_str(), 0777), 0);
+        if (c.ownFile) {
+            ASSERT_EQ(chown(s.ini.c_str(), nobody, nobody), 0);
+        }
+        ASSERT_EQ(chmod(s.ini.c_str(), c.mode), 0);
+        const auto entries = s.Entries();
+        for (Op op : ops) {
+            SCOPED_TRACE(OpName(op));
+            const std::string before = ReadFile(s.ini);
+            int code = RunInChild([&] {
+                if (c.asNobody && (setgid(nobody) != 0 || setuid(nobody) != 0))
+                    return kSkipped;
+                return RunOp(op, s.ini);
+            });
+            if (code == kSkipped)
+                GTEST_SKIP() << "no unprivileged user to save as";
+            const bool storeOp = op == Op::StoreWriteGroup || op == Op::StoreDelete;
+            if (c.refused) {
+                EXPECT_EQ(code, 0) << "the store reported success for a refused write";
+                EXPECT_EQ(ReadFile(s.ini), before);
+            } else {
+                EXPECT_EQ(code, storeOp ? 1 : 0);
+                EXPECT_NE(ReadFile(s.ini), before);
+            }
+            EXPECT_EQ(s.Entries(), entries) << "files were left beside the settings file";
+            struct stat st {};
+            ASSERT_EQ(stat(s.ini.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, c.mode);
+        }
+    }
 }
 
 // A settings path that names a directory: saves and deletes fail, nothing in or beside the

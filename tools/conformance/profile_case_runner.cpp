@@ -4,12 +4,21 @@
 // A case file holds one record per line, fields separated by one TAB; lines starting with '#'
 // and empty lines are skipped. In every field \\, \t, \r, \n, \0 and \xHH are escapes.
 //   file     bytes                              the settings file's content (written at once)
+//   file16   form text                          the same, text (UTF-8) written as UTF-16; form is
+//                                               le or be, with a byte-order mark, or le-nobom or
+//                                               be-nobom without one
+//   dump                                        print the settings file's bytes
 //   read     section key default capacity      read a string
 //   readint  section key default               read an integer
 //   write    section key value                 write a string
 //   delete   section                           delete a section
 // Records run in order on one settings file in a fresh temporary directory. For each case the
-// runner prints "== name", then "<line>\t<result>" for every read (strings escaped as above).
+// runner prints "== name", then "<line>\t<result>" for every read and dump (strings escaped as
+// above). A dump of a file starting with a UTF-16 byte-order mark prints "UTF-16LE " or
+// "UTF-16BE " and then the 16-bit units, ASCII as characters and the others as \uXXXX (an odd
+// last byte as " +\xHH"); any other file as its bytes; "(no file)" when there is none.
+// In a file16 text, a surrogate written as three UTF-8-style bytes (\xED\xB3\xA9 for
+// U+DCE9) becomes that lone 16-bit unit.
 #include "platform/profile_store.h"
 
 #include <cstdio>
@@ -77,27 +86,104 @@ bool Unescape(const string& in, string* out) {
     return true;
 }
 
-string Escape(const char* s) {
+void EscapeUnit(unsigned c, string* r) {
+    if (c == '\\')
+        *r += "\\\\";
+    else if (c == '\t')
+        *r += "\\t";
+    else if (c == '\r')
+        *r += "\\r";
+    else if (c == '\n')
+        *r += "\\n";
+    else if (c >= 0x20 && c < 0x7f)
+        *r += static_cast<char>(c);
+    else {
+        char hex[8];
+        snprintf(hex, sizeof hex, c > 0xff ? "\\u%04X" : "\\x%02X", c);
+        *r += hex;
+    }
+}
+
+string EscapeBytes(const string& s) {
     string r;
-    for (; *s; ++s) {
-        unsigned char c = static_cast<unsigned char>(*s);
-        if (c == '\\')
-            r += "\\\\";
-        else if (c == '\t')
-            r += "\\t";
-        else if (c == '\r')
-            r += "\\r";
-        else if (c == '\n')
-            r += "\\n";
-        else if (c >= 0x20 && c < 0x7f)
-            r += static_cast<char>(c);
-        else {
+    for (unsigned char c : s)
+        EscapeUnit(c, &r);
+    return r;
+}
+
+// A file's bytes as a dump prints them.
+string Dumped(const string& bytes) {
+    bool le = bytes.compare(0, 2, "\xFF\xFE") == 0, be = bytes.compare(0, 2, "\xFE\xFF") == 0;
+    if (!le && !be)
+        return EscapeBytes(bytes);
+    string r = le ? "UTF-16LE " : "UTF-16BE ";
+    size_t i = 2;
+    for (; i + 1 < bytes.size(); i += 2) {
+        unsigned lo = static_cast<unsigned char>(bytes[le ? i : i + 1]);
+        unsigned hi = static_cast<unsigned char>(bytes[le ? i + 1 : i]);
+        unsigned unit = hi << 8 | lo;
+        if (unit < 0x80) {
+            EscapeUnit(unit, &r);
+        } else {
             char hex[8];
-            snprintf(hex, sizeof hex, "\\x%02X", c);
+            snprintf(hex, sizeof hex, "\\u%04X", unit);
             r += hex;
         }
     }
+    if (i < bytes.size())
+        r += " +" + EscapeBytes(bytes.substr(i));
     return r;
+}
+
+// UTF-8 text as UTF-16 code units (three-byte forms of surrogates give lone units); false when
+// the text is not such UTF-8.
+bool Utf16Units(const string& text, std::vector<unsigned>* units) {
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        int more = c < 0x80             ? 0
+                   : (c & 0xE0) == 0xC0 ? 1
+                   : (c & 0xF0) == 0xE0 ? 2
+                   : (c & 0xF8) == 0xF0 ? 3
+                                        : -1;
+        if (more < 0 || i + static_cast<size_t>(more) >= text.size())
+            return false;
+        unsigned cp = more == 0 ? c : c & (0x3F >> more);
+        for (int k = 1; k <= more; ++k) {
+            unsigned char t = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = cp << 6 | (t & 0x3F);
+        }
+        i += static_cast<size_t>(more) + 1;
+        if (cp >= 0x10000) {
+            units->push_back(0xD800 + ((cp - 0x10000) >> 10));
+            units->push_back(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            units->push_back(cp);
+        }
+    }
+    return true;
+}
+
+// The file16 record's bytes; false on an unknown form or text that is not UTF-8.
+bool Utf16File(const string& form, const string& text, string* out) {
+    bool le = form == "le" || form == "le-nobom", be = form == "be" || form == "be-nobom";
+    std::vector<unsigned> units;
+    if ((!le && !be) || !Utf16Units(text, &units))
+        return false;
+    if (form.size() == 2)
+        units.insert(units.begin(), 0xFEFF);
+    out->clear();
+    for (unsigned u : units) {
+        char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        *out += le ? lo : hi;
+        *out += le ? hi : lo;
+    }
+    return true;
+}
+
+string Escape(const char* s) {
+    return EscapeBytes(s);
 }
 
 std::vector<string> SplitTabs(const string& line) {
@@ -226,6 +312,8 @@ bool RunCase(const char* casePath) {
             ok = Unescape(raw[i], &f[i]);
         const string& op = f[0];
         size_t want = op == "file"      ? 2
+                      : op == "file16"  ? 3
+                      : op == "dump"    ? 1
                       : op == "read"    ? 5
                       : op == "readint" ? 4
                       : op == "write"   ? 4
@@ -238,6 +326,17 @@ bool RunCase(const char* casePath) {
         }
         if (op == "file") {
             ok = WriteBytes(ini, f[1]);
+        } else if (op == "file16") {
+            string bytes;
+            ok = Utf16File(f[1], f[2], &bytes) && WriteBytes(ini, bytes);
+            if (!ok) {
+                fprintf(stderr, "%s:%d: bad file16 record\n", casePath, lineNo);
+                break;
+            }
+        } else if (op == "dump") {
+            string bytes;
+            printf("%d\t%s\n", lineNo,
+                   ReadText(ini.c_str(), &bytes) ? Dumped(bytes).c_str() : "(no file)");
         } else if (op == "read") {
             int cap = atoi(f[4].c_str());
             if (cap < 1 || cap > 1 << 20) {
