@@ -12,7 +12,9 @@ void ProfileReadString(const char* section, const char* key, const char* def, ch
 int ProfileReadInt(const char* section, const char* key, int def, const char* iniPath);
 
 // Creates the file and the section when missing, creates or replaces the key.
-// Returns false when the file could not be written (callers may ignore it).
+// Returns false, leaving the file as it was, when the change did not reach it: the file or its
+// directory cannot be written, the file is read-only, or (native store) a name holds a line
+// break, which the file could not carry. Callers may ignore it.
 bool ProfileWriteString(const char* section, const char* key, const char* value,
                         const char* iniPath);
 

@@ -194,6 +194,14 @@ TEST(CartSettings, DeleteRestoresDefaults) {
     EXPECT_EQ(s.region, Region::USA);
     EXPECT_STREQ(LoadCartSettings("KEEP.BIN").title, "Keep");
 
+    // A file name that starts with a blank: saved, loaded and deleted under one name.
+    ASSERT_TRUE(
+        SaveCartSettings(" Mole.bin", MakeSettings("Blank", "4", true, false, Region::USA)));
+    EXPECT_STREQ(LoadCartSettings(" Mole.bin").title, "Blank");
+    EXPECT_TRUE(DeleteCartSettings(" Mole.bin"));
+    EXPECT_STREQ(LoadCartSettings(" Mole.bin").frames, "2");
+    EXPECT_EQ(setup.Value("Mole.bin", "Title"), "<missing>");
+
     std::string before = ReadFile(setup.ini);
     DeleteCartSettings("NEVER.BIN");
     EXPECT_EQ(ReadFile(setup.ini), before);
