@@ -60,7 +60,7 @@ void FormSetText(int id, const char* text) {
     Fl_Input* edit = EditControl(id);
     if (!edit)
         return;
-    edit->value(text ? text : "");
+    SetFieldText(edit, text);
     if (id == IDC_FRAMES && g_framesChangeDepth < kMaxFramesChangeDepth) {
         ++g_framesChangeDepth;
         HandleFormCommand(IDC_FRAMES, QV_EN_CHANGE);

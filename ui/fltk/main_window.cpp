@@ -5,13 +5,14 @@
 #include "core/cartridge.h"
 #include "res/resource.h"
 #include "ui/commands.h"
+#include "ui/fltk/cart_list.h"
+#include "ui/fltk/focus_reports.h"
 #include "ui/fltk/layout.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
-#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Repeat_Button.H>
 #include <FL/Fl_Round_Button.H>
@@ -28,108 +29,15 @@ Fl_Window* g_mainWindow = nullptr;
 namespace {
 
 int g_exitCode = 0;
-
-// ---- Keyboard focus reports -------------------------------------------------------------
-// The list and the two edit fields report gaining and losing the keyboard focus, as the
-// window system's list box and edit controls do. FLTK offers a widget FL_FOCUS before the
-// focus has moved (and before the old widget has lost it), so a gain is noted first and
-// reported once the focus has really arrived, after the loss of the previous widget.
-
-struct FocusReporter {
-    Fl_Widget* widget;
-    int id;
-    int setCode;
-    int killCode;
-    bool focused; // a gain was reported and no loss since
-};
-
-FocusReporter g_reporters[3];
-int g_reporterCount = 0;
-Fl_Widget* g_pendingGain = nullptr;
-// Until a control first takes the focus the window keeps it itself: start-up focuses no
-// control, so nothing reports (and reloads) before the user acts.
-bool g_controlFocusedOnce = false;
-
-FocusReporter* FindReporter(Fl_Widget* w) {
-    for (int i = 0; i < g_reporterCount; ++i)
-        if (g_reporters[i].widget == w)
-            return &g_reporters[i];
-    return nullptr;
-}
-
-void AddReporter(Fl_Widget* w, int id, int setCode, int killCode) {
-    if (g_reporterCount < 3)
-        g_reporters[g_reporterCount++] = FocusReporter{w, id, setCode, killCode, false};
-}
-
-void ReportLoss(FocusReporter* r) {
-    if (r && r->focused) {
-        r->focused = false;
-        ReportCommand(r->id, r->killCode);
-    }
-}
-
-// Brings the reports in line with where the focus is now: losses first, then the gain.
-void SyncFocusReports() {
-    Fl_Widget* focus = Fl::focus();
-    if (focus && g_mainWindow && focus != g_mainWindow && g_mainWindow->contains(focus))
-        g_controlFocusedOnce = true;
-    for (int i = 0; i < g_reporterCount; ++i)
-        if (g_reporters[i].widget != focus)
-            ReportLoss(&g_reporters[i]);
-    g_pendingGain = nullptr;
-    FocusReporter* r = FindReporter(focus);
-    if (r && !r->focused) {
-        r->focused = true;
-        ReportCommand(r->id, r->setCode);
-    }
-}
-
-// Called after a reporting widget has handled an event.
-void NoteFocusEvent(Fl_Widget* w, int event, int handled) {
-    if (event == FL_FOCUS && handled)
-        g_pendingGain = w;
-    if (event == FL_UNFOCUS) {
-        if (g_pendingGain == w)
-            g_pendingGain = nullptr;
-        ReportLoss(FindReporter(w));
-    }
-}
+// How many times the form has set a field's text (SetFieldText).
+int g_fieldTextSets = 0;
 
 // ---- Controls -----------------------------------------------------------------------------
 
-// The cartridge list: a single-selection list that reports selection changes, double-clicks
-// on an item and focus changes. Enter is left to the default push button.
-class CartList : public Fl_Hold_Browser {
-  public:
-    CartList(int x, int y, int w, int h) : Fl_Hold_Browser(x, y, w, h) {}
-    int lastSelected = 0;
-
-    int handle(int event) override {
-        if (event == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter))
-            return 0;
-        if (event == FL_PUSH && Fl::focus() != this && Fl::visible_focus() && visible_focus()) {
-            // A click gives the list the focus before it changes the selection, as the
-            // window system reports them: focus first, then the selection.
-            take_focus();
-            SyncFocusReports();
-        }
-        bool doubleClick = false;
-        if (event == FL_PUSH && Fl::event_clicks() > 0 && Fl::event_button() == FL_LEFT_MOUSE)
-            doubleClick = find_item(Fl::event_y()) != nullptr;
-        int handled = Fl_Hold_Browser::handle(event);
-        NoteFocusEvent(this, event, handled);
-        if (doubleClick && value() > 0) {
-            // One report per double-click: a third click starts a new count.
-            Fl::event_clicks(-1);
-            ReportCommand(IDC_CARTLIST, QV_LBN_DBLCLK);
-        }
-        return handled;
-    }
-};
-
 // An edit field: reports text changes (through its callback) and focus changes. Up and Down
 // stay in the field, as in the window system's edit control, instead of moving the focus.
+// Like that control without horizontal scrolling, it takes no more text than its visible
+// width shows: a typed character that would not fit is refused, a paste is cut to what fits.
 class EditField : public Fl_Input {
   public:
     EditField(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
@@ -137,9 +45,62 @@ class EditField : public Fl_Input {
     int handle(int event) override {
         if (event == FL_KEYBOARD && (Fl::event_key() == FL_Up || Fl::event_key() == FL_Down))
             return 1;
-        int handled = Fl_Input::handle(event);
+        if (event == FL_PUSH && Fl::event_button() != FL_LEFT_MOUSE) {
+            // A right click gives the field the focus (the window system's edit control then
+            // opens its context menu, which this field has not); a middle click does nothing.
+            if (Fl::event_button() == FL_RIGHT_MOUSE)
+                FocusControl(this);
+            return 1;
+        }
+        int setsBefore = g_fieldTextSets;
+        int handled = InsertsText(event) ? InsertFitting() : Fl_Input::handle(event);
+        // A click that took the focus from the list reloaded the form; the window system
+        // places the caret first and then moves the focus, so the reload's new text leaves
+        // the caret at the start, not where the click was.
+        if (event == FL_PUSH && g_fieldTextSets != setsBefore)
+            position(0);
         NoteFocusEvent(this, event, handled);
         return handled;
+    }
+
+  private:
+    static bool InsertsText(int event) {
+        if (event == FL_PASTE)
+            return true;
+        if (event != FL_KEYBOARD || (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)))
+            return false;
+        const char* t = Fl::event_text();
+        return Fl::event_length() > 0 && static_cast<unsigned char>(t[0]) >= 0x20 && t[0] != 0x7F;
+    }
+
+    // The room for text: the field inside its frame. (The text starts one pixel in, and a
+    // character's advance ends in a blank column, so text of this width shows whole; the
+    // frame value field then holds two digits, as on the Win32 build, which the correction
+    // of a second digit needs.)
+    int TextRoom() const { return w() - Fl::box_dw(box()); }
+
+    // Inserts the longest start of the event's text that keeps the whole text within the
+    // field's width, in place of the selection.
+    int InsertFitting() {
+        std::string text = value();
+        int a = position() < mark() ? position() : mark();
+        int b = position() < mark() ? mark() : position();
+        std::string insert(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
+        fl_font(textfont(), textsize());
+        while (!insert.empty()) {
+            std::string candidate = text.substr(0, static_cast<size_t>(a)) + insert +
+                                    text.substr(static_cast<size_t>(b));
+            if (fl_width(candidate.c_str()) <= TextRoom())
+                break;
+            // One whole UTF-8 character less: its continuation bytes, then its first byte.
+            size_t cut = insert.size() - 1;
+            while (cut > 0 && (static_cast<unsigned char>(insert[cut]) & 0xC0) == 0x80)
+                --cut;
+            insert.resize(cut);
+        }
+        if (!insert.empty())
+            replace(a, b, insert.c_str(), static_cast<int>(insert.size()));
+        return 1;
     }
 };
 
@@ -174,27 +135,107 @@ class GroupBox : public Fl_Group {
     }
 };
 
-// The default push button: Enter anywhere in the window presses it (unless a control uses
-// the key itself), and it wears the window system's dark outline. Its mnemonic still works.
-class DefaultButton : public Fl_Button {
+struct Controls;
+extern Controls g_controls;
+
+// The buttons, check boxes and radio buttons, as the dialog keyboard handling of the Win32
+// build works them (measured under Wine, tests/frontend):
+// - A left click gives the control the focus first (so the list's loss of it reloads the form
+//   before the click acts), then acts on release; right and middle clicks do nothing.
+// - Its mnemonic letter acts from anywhere except the list and the edit fields, which take
+//   letters themselves; there Alt with the letter does. The mnemonic moves the focus to the
+//   control, then clicks it: a radio button is checked, a check box toggled, a push button
+//   pressed.
+// - Space clicks the focused control. Enter presses the default push button when it has the
+//   focus and does nothing anywhere else (the dialog has no default command of its own).
+// - Arrow keys move between the three radio buttons only, checking the one they land on; they
+//   stop at the first and the last and do nothing on any other control. (Tab does move the
+//   focus here, in template order, where the Win32 build's dialog handling moves none.)
+enum class ButtonKind { Push, Default, Radio, Check };
+
+void ClickButton(Fl_Button* b) {
+    if (b->type() == FL_RADIO_BUTTON) {
+        if (!b->value())
+            b->setonly();
+    } else if (b->type() == FL_TOGGLE_BUTTON) {
+        b->value(!b->value());
+    }
+    b->do_callback();
+}
+
+void ArrowFromButton(Fl_Button* b, int key);
+
+template <class Base, ButtonKind kKind> class DialogButton : public Base {
   public:
-    DefaultButton(int x, int y, int w, int h, const char* label) : Fl_Button(x, y, w, h, label) {}
+    DialogButton(int x, int y, int w, int h, const char* label) : Base(x, y, w, h, label) {}
 
     int handle(int event) override {
-        if (event == FL_SHORTCUT &&
-            (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)) {
-            simulate_key_action();
-            do_callback();
+        switch (event) {
+        case FL_PUSH:
+            if (Fl::event_button() != FL_LEFT_MOUSE)
+                return 0;
+            FocusControl(this);
+            break;
+        case FL_SHORTCUT:
+            if (!this->test_shortcut())
+                return 0;
+            FocusControl(this);
+            ClickButton(this);
             return 1;
+        case FL_KEYBOARD: {
+            int key = Fl::event_key();
+            if (key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right) {
+                if (kKind == ButtonKind::Radio)
+                    ArrowFromButton(this, key);
+                return 1;
+            }
+            if (key == FL_Enter || key == FL_KP_Enter) {
+                if (kKind == ButtonKind::Default)
+                    ClickButton(this);
+                return 1;
+            }
+            break;
         }
-        return Fl_Button::handle(event);
+        default:
+            break;
+        }
+        return Base::handle(event);
     }
 
     void draw() override {
-        Fl_Button::draw();
-        fl_color(FL_BLACK);
-        fl_rect(x(), y(), w(), h());
+        Base::draw();
+        if (kKind == ButtonKind::Default) {
+            // The window system's dark outline of the default push button.
+            fl_color(FL_BLACK);
+            fl_rect(this->x(), this->y(), this->w(), this->h());
+        }
     }
+};
+
+using PushButton = DialogButton<Fl_Button, ButtonKind::Push>;
+using DefaultButton = DialogButton<Fl_Button, ButtonKind::Default>;
+using RadioButton = DialogButton<Fl_Round_Button, ButtonKind::Radio>;
+using CheckButton = DialogButton<Fl_Check_Button, ButtonKind::Check>;
+
+// A spin control arrow: not a tab stop; a left click gives the frame value field the focus
+// first, as the up-down control does, so the list's loss of it reloads the form before the
+// step and not after it.
+class SpinArrow : public Fl_Repeat_Button {
+  public:
+    SpinArrow(int x, int y, int w, int h, const char* label, Fl_Widget* field)
+        : Fl_Repeat_Button(x, y, w, h, label), field_(field) {}
+
+    int handle(int event) override {
+        if (event == FL_PUSH) {
+            if (Fl::event_button() != FL_LEFT_MOUSE)
+                return 0;
+            FocusControl(field_);
+        }
+        return Fl_Repeat_Button::handle(event);
+    }
+
+  private:
+    Fl_Widget* field_;
 };
 
 // The main window: Escape does nothing (the window system's cancel command has no handler),
@@ -204,20 +245,25 @@ class MainWindow : public Fl_Double_Window {
     MainWindow(int w, int h, const char* title) : Fl_Double_Window(w, h, title) {}
 
     int handle(int event) override {
-        if (event == FL_FOCUS && !g_controlFocusedOnce) {
+        if (event == FL_FOCUS && !ControlFocusedOnce()) {
             // The window takes the keyboard but gives it to no control yet.
             return 1;
         }
-        // Tab while no control has the focus: the first (Shift: the last) control takes it.
         Fl_Widget* focus = Fl::focus();
         bool noControlFocused = !focus || focus == this || !contains(focus);
-        if (event == FL_KEYBOARD && noControlFocused && Fl::event_key() == FL_Tab) {
-            FocusFirstControl((Fl::event_state() & FL_SHIFT) != 0);
-            SyncFocusReports();
-            return 1;
+        if (event == FL_KEYBOARD && noControlFocused) {
+            int key = Fl::event_key();
+            // Tab while no control has the focus: the first (Shift: the last) control takes it.
+            if (key == FL_Tab) {
+                FocusFirstControl((Fl::event_state() & FL_SHIFT) != 0);
+                SyncFocusReports();
+                return 1;
+            }
+            if (key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right)
+                return 1;
         }
         int handled = Fl_Double_Window::handle(event);
-        if (g_pendingGain || event == FL_FOCUS || event == FL_UNFOCUS || event == FL_PUSH ||
+        if (FocusGainPending() || event == FL_FOCUS || event == FL_UNFOCUS || event == FL_PUSH ||
             event == FL_KEYBOARD)
             SyncFocusReports();
         return handled;
@@ -229,25 +275,38 @@ class MainWindow : public Fl_Double_Window {
 struct Controls {
     CartList* cartList;
     EditField* title;
-    Fl_Round_Button* usa;
-    Fl_Round_Button* europe;
-    Fl_Round_Button* japan;
+    RadioButton* usa;
+    RadioButton* europe;
+    RadioButton* japan;
     EditField* frames;
-    Fl_Repeat_Button* spinUp;
-    Fl_Repeat_Button* spinDown;
-    Fl_Check_Button* noSound;
-    Fl_Check_Button* z80;
-    Fl_Button* launch;
-    Fl_Button* save;
-    Fl_Button* del;
-    Fl_Button* about;
-    Fl_Button* exit;
+    SpinArrow* spinUp;
+    SpinArrow* spinDown;
+    CheckButton* noSound;
+    CheckButton* z80;
+    DefaultButton* launch;
+    PushButton* save;
+    PushButton* del;
+    PushButton* about;
+    PushButton* exit;
 };
 
 Controls g_controls = {};
 int g_spinLower = 1;
 int g_spinUpper = 9;
 int g_spinPos = 1;
+
+void ArrowFromButton(Fl_Button* b, int key) {
+    Fl_Button* radios[] = {g_controls.usa, g_controls.europe, g_controls.japan};
+    int step = key == FL_Up || key == FL_Left ? -1 : 1;
+    for (int i = 0; i < 3; ++i) {
+        int next = i + step;
+        if (radios[i] == b && next >= 0 && next < 3) {
+            FocusControl(radios[next]);
+            ClickButton(radios[next]);
+            return;
+        }
+    }
+}
 
 void MainWindow::FocusFirstControl(bool last) {
     Fl_Widget* order[] = {g_controls.cartList, g_controls.title, g_controls.usa,
@@ -271,14 +330,6 @@ void ControlCb(Fl_Widget*, void* data) {
 
 void EditChangedCb(Fl_Widget*, void* data) {
     ReportCommand(static_cast<int>(reinterpret_cast<intptr_t>(data)), QV_EN_CHANGE);
-}
-
-void CartListCb(Fl_Widget*, void*) {
-    CartList* list = g_controls.cartList;
-    if (list->value() != list->lastSelected) {
-        list->lastSelected = list->value();
-        ReportCommand(IDC_CARTLIST, QV_LBN_SELCHANGE);
-    }
 }
 
 void SpinUpCb(Fl_Widget*, void*) {
@@ -331,21 +382,19 @@ Fl_Window* CreateMainWindow() {
     c.cartList->box(FL_DOWN_BOX);
     c.cartList->color(FL_WHITE);
     c.cartList->format_char(0); // file names are shown as they are, '@' included
-    c.cartList->when(FL_WHEN_CHANGED);
-    c.cartList->callback(CartListCb);
-    AddReporter(c.cartList, IDC_CARTLIST, QV_LBN_SETFOCUS, QV_LBN_KILLFOCUS);
+    AddFocusReporter(c.cartList, IDC_CARTLIST, QV_LBN_SETFOCUS, QV_LBN_KILLFOCUS);
 
     c.title = new EditField(DuX(4), DuY(99), DuW(4, 180), DuH(99, 12));
     c.title->when(FL_WHEN_CHANGED);
     c.title->callback(EditChangedCb, IdData(IDC_TITLE));
-    AddReporter(c.title, IDC_TITLE, QV_EN_SETFOCUS, QV_EN_KILLFOCUS);
+    AddFocusReporter(c.title, IDC_TITLE, QV_EN_SETFOCUS, QV_EN_KILLFOCUS);
 
     // The Version group box holds the three radio buttons, so they form one group.
     GroupBox* version = new GroupBox(DuX(192), DuY(4), DuW(192, 56), DuH(4, 39), "Version");
-    c.usa = MakeButton<Fl_Round_Button>(204, 15, 32, 9, "&USA", IDC_USA);
-    c.europe = MakeButton<Fl_Round_Button>(204, 23, 40, 9, "&Europe", IDC_EUROPE);
-    c.japan = MakeButton<Fl_Round_Button>(204, 31, 36, 9, "&Japan", IDC_JAPAN);
-    for (Fl_Round_Button* b : {c.usa, c.europe, c.japan}) {
+    c.usa = MakeButton<RadioButton>(204, 15, 32, 9, "&USA", IDC_USA);
+    c.europe = MakeButton<RadioButton>(204, 23, 40, 9, "&Europe", IDC_EUROPE);
+    c.japan = MakeButton<RadioButton>(204, 31, 36, 9, "&Japan", IDC_JAPAN);
+    for (RadioButton* b : {c.usa, c.europe, c.japan}) {
         b->type(FL_RADIO_BUTTON);
         b->when(FL_WHEN_RELEASE_ALWAYS);
     }
@@ -355,12 +404,13 @@ Fl_Window* CreateMainWindow() {
     c.frames = new EditField(DuX(208), DuY(60), DuW(208, 12), DuH(60, 13));
     c.frames->when(FL_WHEN_CHANGED);
     c.frames->callback(EditChangedCb, IdData(IDC_FRAMES));
-    AddReporter(c.frames, IDC_FRAMES, QV_EN_SETFOCUS, QV_EN_KILLFOCUS);
+    AddFocusReporter(c.frames, IDC_FRAMES, QV_EN_SETFOCUS, QV_EN_KILLFOCUS);
     // The spin control: two arrows beside the field, not a tab stop.
     int spinX = DuX(220), spinY = DuY(60), spinW = DuW(220, 11), spinH = DuH(60, 13);
-    c.spinUp = new Fl_Repeat_Button(spinX, spinY, spinW, spinH / 2, "@-18>");
-    c.spinDown = new Fl_Repeat_Button(spinX, spinY + spinH / 2, spinW, spinH - spinH / 2, "@-12>");
-    for (Fl_Repeat_Button* b : {c.spinUp, c.spinDown}) {
+    c.spinUp = new SpinArrow(spinX, spinY, spinW, spinH / 2, "@-18>", c.frames);
+    c.spinDown =
+        new SpinArrow(spinX, spinY + spinH / 2, spinW, spinH - spinH / 2, "@-12>", c.frames);
+    for (SpinArrow* b : {c.spinUp, c.spinDown}) {
         b->clear_visible_focus();
         b->labelsize(DialogFontSize() * 2 / 3);
     }
@@ -368,14 +418,15 @@ Fl_Window* CreateMainWindow() {
     c.spinDown->callback(SpinDownCb);
     framesBox->end();
 
-    c.noSound = MakeButton<Fl_Check_Button>(192, 90, 48, 9, "&No Sound", IDC_NOSOUND);
-    c.z80 = MakeButton<Fl_Check_Button>(192, 103, 68, 9, "Enable &Z-80", IDC_Z80);
+    c.noSound = MakeButton<CheckButton>(192, 90, 48, 9, "&No Sound", IDC_NOSOUND);
+    c.z80 = MakeButton<CheckButton>(192, 103, 68, 9, "Enable &Z-80", IDC_Z80);
     c.launch = MakeButton<DefaultButton>(4, 116, 68, 13, "&Launch Emulator", IDC_LAUNCH);
-    c.save = MakeButton<Fl_Button>(92, 116, 68, 14, "&Save Config", IDC_SAVE);
-    c.del = MakeButton<Fl_Button>(180, 116, 68, 14, "&Delete Config", IDC_DELETE);
-    c.about = MakeButton<Fl_Button>(4, 134, 68, 14, "&About", IDC_ABOUT);
-    c.exit = MakeButton<Fl_Button>(180, 134, 68, 14, "E&xit", IDC_EXIT);
+    c.save = MakeButton<PushButton>(92, 116, 68, 14, "&Save Config", IDC_SAVE);
+    c.del = MakeButton<PushButton>(180, 116, 68, 14, "&Delete Config", IDC_DELETE);
+    c.about = MakeButton<PushButton>(4, 134, 68, 14, "&About", IDC_ABOUT);
+    c.exit = MakeButton<PushButton>(180, 134, 68, 14, "E&xit", IDC_EXIT);
     win->end();
+    SetFocusReportWindow(win);
 
     // Centred on the screen's work area.
     int sx, sy, sw, sh;
@@ -417,6 +468,17 @@ Fl_Widget* FindControl(int id) {
     default:
         return nullptr;
     }
+}
+
+void SetFieldText(Fl_Input* field, const char* text) {
+    field->value(text ? text : "");
+    // As the window system's edit control does when its text is set: the caret at the start.
+    field->position(0);
+    ++g_fieldTextSets;
+}
+
+Fl_Widget* FindSpinArrow(int delta) {
+    return delta > 0 ? g_controls.spinUp : g_controls.spinDown;
 }
 
 void FillCartList(const char* dir) {
