@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-      mingw-w64-i686-dev mingw-w64-x86-64-dev wine64 xvfb xauth xdotool x11-utils imagemagick
+      mingw-w64-i686-dev mingw-w64-x86-64-dev wine64 xvfb xauth xdotool libxtst6 x11-utils imagemagick
       libfltk1.3-dev fluid clang-14 libclang-rt-14-dev clang-format python3)
 missing=()
 for p in "${pkgs[@]}"; do
