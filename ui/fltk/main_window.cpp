@@ -1,6 +1,7 @@
 // The main window: the controls of the main dialog template laid out from its dialog units,
 // and the events they report to the command handling with the window system's IDs and codes.
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/test_dump.h"
 
 #include "core/cartridge.h"
 #include "res/resource.h"

@@ -42,12 +42,3 @@ const Fl_RGB_Image* AppIcon();
 
 // The About box, modal over the main window; returns when it is closed with OK or Enter.
 void ShowAboutBox();
-
-// Prints the form's state when the test dump is enabled (see test_dump.cpp).
-void TestDumpInit();
-void TestDumpEvent(int id, int code);
-void TestDumpState(const char* tag);
-// The first-run dialog's caption, shown directory, filter text, file-name field and list,
-// printed when it is shown, moves to a directory, refuses a name or ends.
-void TestDumpPrompt(const char* tag, const char* title, const char* dir, const char* filter,
-                    const char* name, const Fl_Browser* list);

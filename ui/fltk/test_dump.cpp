@@ -16,6 +16,7 @@
 #include "res/resource.h"
 #include "ui/fltk/cart_list.h"
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/test_dump.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
