@@ -32,6 +32,8 @@ def _libs():
                                         ctypes.c_ulong]
         _x11.XInternAtom.restype = ctypes.c_ulong
         _x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        _x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                    ctypes.c_void_p]
         _x11.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong,
                                          ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
                                          ctypes.c_char_p, ctypes.c_int]
@@ -45,6 +47,14 @@ def _libs():
         # such errors are ignored rather than ending this process, as Xlib would.
         _x11.XSetErrorHandler(_IGNORE_ERRORS)
     return _x11, _xtst
+
+
+class _ClientMessage(ctypes.Structure):
+    """XClientMessageEvent, padded to the size of an XEvent."""
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
 
 
 _ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
@@ -185,6 +195,19 @@ class XServer:
         string = x11.XInternAtom(self.dpy, b"STRING", 0)
         data = value.encode()
         x11.XChangeProperty(self.dpy, window, atom, string, 8, 0, data, len(data))
+        self.sync()
+
+    def close_window(self, window):
+        """Asks a top-level window to close as a window manager's close box does: the
+        WM_DELETE_WINDOW protocol message (there is no window manager here)."""
+        x11, _ = _libs()
+        ev = _ClientMessage()
+        ev.type = 33  # ClientMessage
+        ev.window = window
+        ev.message_type = x11.XInternAtom(self.dpy, b"WM_PROTOCOLS", 0)
+        ev.format = 32
+        ev.data[0] = x11.XInternAtom(self.dpy, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(self.dpy, window, 0, 0, ctypes.byref(ev))
         self.sync()
 
     def window_by_name(self, name):

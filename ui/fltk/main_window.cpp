@@ -36,7 +36,8 @@ int g_fieldTextSets = 0;
 // ---- Controls -----------------------------------------------------------------------------
 
 // An edit field: reports text changes (through its callback) and focus changes. Up and Down
-// stay in the field, as in the window system's edit control, instead of moving the focus.
+// move the caret one character back and on, as the window system's one-line edit control
+// does (measured under Wine), instead of moving the focus.
 // Like that control without horizontal scrolling, it takes no more text than its visible
 // width shows: a typed character that would not fit is refused, a paste is cut to what fits.
 class EditField : public Fl_Input {
@@ -44,8 +45,11 @@ class EditField : public Fl_Input {
     EditField(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
 
     int handle(int event) override {
-        if (event == FL_KEYBOARD && (Fl::event_key() == FL_Up || Fl::event_key() == FL_Down))
+        if (event == FL_KEYBOARD && (Fl::event_key() == FL_Up || Fl::event_key() == FL_Down)) {
+            int to = Fl::event_key() == FL_Up ? CharBefore(position()) : CharAfter(position());
+            position(to, (Fl::event_state() & FL_SHIFT) ? mark() : to);
             return 1;
+        }
         if (event == FL_PUSH && Fl::event_button() != FL_LEFT_MOUSE) {
             // A right click gives the field the focus (the window system's edit control then
             // opens its context menu, which this field has not); a middle click does nothing.
@@ -65,6 +69,24 @@ class EditField : public Fl_Input {
     }
 
   private:
+    // The position of the UTF-8 character before or after position p.
+    int CharBefore(int p) const {
+        const char* t = value();
+        if (p > 0)
+            --p;
+        while (p > 0 && (static_cast<unsigned char>(t[p]) & 0xC0) == 0x80)
+            --p;
+        return p;
+    }
+    int CharAfter(int p) const {
+        const char* t = value();
+        if (p < size())
+            ++p;
+        while (p < size() && (static_cast<unsigned char>(t[p]) & 0xC0) == 0x80)
+            ++p;
+        return p;
+    }
+
     static bool InsertsText(int event) {
         if (event == FL_PASTE)
             return true;
