@@ -73,6 +73,7 @@ class XServer:
     """A private Xvfb on a free display, with a connection of our own for the input."""
 
     def __init__(self, width=1024, height=768):
+        self.width, self.height = width, height
         rng = random.SystemRandom()
         for _ in range(20):
             n = rng.randrange(200, 900)

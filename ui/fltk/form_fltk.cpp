@@ -3,6 +3,7 @@
 
 #include "res/resource.h"
 #include "ui/commands.h"
+#include "ui/fltk/controls.h"
 #include "ui/fltk/main_window.h"
 
 #include <FL/Fl_Button.H>

@@ -1,24 +1,20 @@
 // The main window: the controls of the main dialog template laid out from its dialog units,
 // and the events they report to the command handling with the window system's IDs and codes.
 #include "ui/fltk/main_window.h"
-#include "ui/fltk/test_dump.h"
 
 #include "core/cartridge.h"
 #include "res/resource.h"
 #include "ui/commands.h"
 #include "ui/fltk/cart_list.h"
+#include "ui/fltk/controls.h"
 #include "ui/fltk/focus_reports.h"
 #include "ui/fltk/layout.h"
+#include "ui/fltk/test_dump.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
-#include <FL/Fl_Group.H>
-#include <FL/Fl_Input.H>
-#include <FL/Fl_Repeat_Button.H>
-#include <FL/Fl_Round_Button.H>
-#include <FL/fl_draw.H>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,236 +26,6 @@ Fl_Window* g_mainWindow = nullptr;
 namespace {
 
 int g_exitCode = 0;
-// How many times the form has set a field's text (SetFieldText).
-int g_fieldTextSets = 0;
-
-// ---- Controls -----------------------------------------------------------------------------
-
-// An edit field: reports text changes (through its callback) and focus changes. Up and Down
-// move the caret one character back and on, as the window system's one-line edit control
-// does (measured under Wine), instead of moving the focus.
-// Like that control without horizontal scrolling, it takes no more text than its visible
-// width shows: a typed character that would not fit is refused, a paste is cut to what fits.
-class EditField : public Fl_Input {
-  public:
-    EditField(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
-
-    int handle(int event) override {
-        if (event == FL_KEYBOARD && (Fl::event_key() == FL_Up || Fl::event_key() == FL_Down)) {
-            int to = Fl::event_key() == FL_Up ? CharBefore(position()) : CharAfter(position());
-            position(to, (Fl::event_state() & FL_SHIFT) ? mark() : to);
-            return 1;
-        }
-        if (event == FL_PUSH && Fl::event_button() != FL_LEFT_MOUSE) {
-            // A right click gives the field the focus (the window system's edit control then
-            // opens its context menu, which this field has not); a middle click does nothing.
-            if (Fl::event_button() == FL_RIGHT_MOUSE)
-                FocusControl(this);
-            return 1;
-        }
-        int setsBefore = g_fieldTextSets;
-        int handled = InsertsText(event) ? InsertFitting() : Fl_Input::handle(event);
-        // A click that took the focus from the list reloaded the form; the window system
-        // places the caret first and then moves the focus, so the reload's new text leaves
-        // the caret at the start, not where the click was.
-        if (event == FL_PUSH && g_fieldTextSets != setsBefore)
-            position(0);
-        NoteFocusEvent(this, event, handled);
-        return handled;
-    }
-
-  private:
-    // The position of the UTF-8 character before or after position p.
-    int CharBefore(int p) const {
-        const char* t = value();
-        if (p > 0)
-            --p;
-        while (p > 0 && (static_cast<unsigned char>(t[p]) & 0xC0) == 0x80)
-            --p;
-        return p;
-    }
-    int CharAfter(int p) const {
-        const char* t = value();
-        if (p < size())
-            ++p;
-        while (p < size() && (static_cast<unsigned char>(t[p]) & 0xC0) == 0x80)
-            ++p;
-        return p;
-    }
-
-    static bool InsertsText(int event) {
-        if (event == FL_PASTE)
-            return true;
-        if (event != FL_KEYBOARD || (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)))
-            return false;
-        const char* t = Fl::event_text();
-        return Fl::event_length() > 0 && static_cast<unsigned char>(t[0]) >= 0x20 && t[0] != 0x7F;
-    }
-
-    // The room for text: the field inside its frame. (The text starts one pixel in, and a
-    // character's advance ends in a blank column, so text of this width shows whole; the
-    // frame value field then holds two digits, as on the Win32 build, which the correction
-    // of a second digit needs.)
-    int TextRoom() const { return w() - Fl::box_dw(box()); }
-
-    // Inserts the longest start of the event's text that keeps the whole text within the
-    // field's width, in place of the selection.
-    int InsertFitting() {
-        std::string text = value();
-        int a = position() < mark() ? position() : mark();
-        int b = position() < mark() ? mark() : position();
-        std::string insert(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
-        fl_font(textfont(), textsize());
-        while (!insert.empty()) {
-            std::string candidate = text.substr(0, static_cast<size_t>(a)) + insert +
-                                    text.substr(static_cast<size_t>(b));
-            if (fl_width(candidate.c_str()) <= TextRoom())
-                break;
-            // One whole UTF-8 character less: its continuation bytes, then its first byte.
-            size_t cut = insert.size() - 1;
-            while (cut > 0 && (static_cast<unsigned char>(insert[cut]) & 0xC0) == 0x80)
-                --cut;
-            insert.resize(cut);
-        }
-        if (!insert.empty())
-            replace(a, b, insert.c_str(), static_cast<int>(insert.size()));
-        return 1;
-    }
-};
-
-// A group box: an etched frame with its caption on the top edge.
-class GroupBox : public Fl_Group {
-  public:
-    GroupBox(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label) {
-        // The caption is drawn on the frame by draw(), not outside the group.
-        align(FL_ALIGN_INSIDE | FL_ALIGN_TOP_LEFT);
-    }
-
-    void draw() override {
-        if (damage() & ~FL_DAMAGE_CHILD) {
-            fl_font(labelfont(), labelsize());
-            int textH = fl_height();
-            int frameY = y() + textH / 2;
-            fl_color(color());
-            fl_rectf(x(), y(), w(), h());
-            fl_draw_box(FL_ENGRAVED_FRAME, x(), frameY, w(), h() - (frameY - y()), color());
-            if (label()) {
-                int textW = static_cast<int>(fl_width(label()));
-                int gap = DuX(2);
-                fl_color(color());
-                fl_rectf(x() + DuX(4), y(), textW + 2 * gap, textH);
-                fl_color(active_r() ? labelcolor() : fl_inactive(labelcolor()));
-                fl_draw(label(), x() + DuX(4) + gap, y() + textH - fl_descent());
-            }
-            draw_children();
-        } else {
-            draw_children();
-        }
-    }
-};
-
-struct Controls;
-extern Controls g_controls;
-
-// The buttons, check boxes and radio buttons, as the dialog keyboard handling of the Win32
-// build works them (measured under Wine, tests/frontend):
-// - A left click gives the control the focus first (so the list's loss of it reloads the form
-//   before the click acts), then acts on release; right and middle clicks do nothing.
-// - Its mnemonic letter acts from anywhere except the list and the edit fields, which take
-//   letters themselves; there Alt with the letter does. The mnemonic moves the focus to the
-//   control, then clicks it: a radio button is checked, a check box toggled, a push button
-//   pressed.
-// - Space clicks the focused control. Enter presses the default push button when it has the
-//   focus and does nothing anywhere else (the dialog has no default command of its own).
-// - Arrow keys move between the three radio buttons only, checking the one they land on; they
-//   stop at the first and the last and do nothing on any other control. (Tab does move the
-//   focus here, in template order, where the Win32 build's dialog handling moves none.)
-enum class ButtonKind { Push, Default, Radio, Check };
-
-void ClickButton(Fl_Button* b) {
-    if (b->type() == FL_RADIO_BUTTON) {
-        if (!b->value())
-            b->setonly();
-    } else if (b->type() == FL_TOGGLE_BUTTON) {
-        b->value(!b->value());
-    }
-    b->do_callback();
-}
-
-void ArrowFromButton(Fl_Button* b, int key);
-
-template <class Base, ButtonKind kKind> class DialogButton : public Base {
-  public:
-    DialogButton(int x, int y, int w, int h, const char* label) : Base(x, y, w, h, label) {}
-
-    int handle(int event) override {
-        switch (event) {
-        case FL_PUSH:
-            if (Fl::event_button() != FL_LEFT_MOUSE)
-                return 0;
-            FocusControl(this);
-            break;
-        case FL_SHORTCUT:
-            if (!this->test_shortcut())
-                return 0;
-            FocusControl(this);
-            ClickButton(this);
-            return 1;
-        case FL_KEYBOARD: {
-            int key = Fl::event_key();
-            if (key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right) {
-                if (kKind == ButtonKind::Radio)
-                    ArrowFromButton(this, key);
-                return 1;
-            }
-            if (key == FL_Enter || key == FL_KP_Enter) {
-                if (kKind == ButtonKind::Default)
-                    ClickButton(this);
-                return 1;
-            }
-            break;
-        }
-        default:
-            break;
-        }
-        return Base::handle(event);
-    }
-
-    void draw() override {
-        Base::draw();
-        if (kKind == ButtonKind::Default) {
-            // The window system's dark outline of the default push button.
-            fl_color(FL_BLACK);
-            fl_rect(this->x(), this->y(), this->w(), this->h());
-        }
-    }
-};
-
-using PushButton = DialogButton<Fl_Button, ButtonKind::Push>;
-using DefaultButton = DialogButton<Fl_Button, ButtonKind::Default>;
-using RadioButton = DialogButton<Fl_Round_Button, ButtonKind::Radio>;
-using CheckButton = DialogButton<Fl_Check_Button, ButtonKind::Check>;
-
-// A spin control arrow: not a tab stop; a left click gives the frame value field the focus
-// first, as the up-down control does, so the list's loss of it reloads the form before the
-// step and not after it.
-class SpinArrow : public Fl_Repeat_Button {
-  public:
-    SpinArrow(int x, int y, int w, int h, const char* label, Fl_Widget* field)
-        : Fl_Repeat_Button(x, y, w, h, label), field_(field) {}
-
-    int handle(int event) override {
-        if (event == FL_PUSH) {
-            if (Fl::event_button() != FL_LEFT_MOUSE)
-                return 0;
-            FocusControl(field_);
-        }
-        return Fl_Repeat_Button::handle(event);
-    }
-
-  private:
-    Fl_Widget* field_;
-};
 
 // The main window: Escape does nothing (the window system's cancel command has no handler),
 // the close box quits, and focus changes are reported once FLTK has finished moving it.
@@ -317,19 +83,6 @@ Controls g_controls = {};
 int g_spinLower = 1;
 int g_spinUpper = 9;
 int g_spinPos = 1;
-
-void ArrowFromButton(Fl_Button* b, int key) {
-    Fl_Button* radios[] = {g_controls.usa, g_controls.europe, g_controls.japan};
-    int step = key == FL_Up || key == FL_Left ? -1 : 1;
-    for (int i = 0; i < 3; ++i) {
-        int next = i + step;
-        if (radios[i] == b && next >= 0 && next < 3) {
-            FocusControl(radios[next]);
-            ClickButton(radios[next]);
-            return;
-        }
-    }
-}
 
 void MainWindow::FocusFirstControl(bool last) {
     Fl_Widget* order[] = {g_controls.cartList, g_controls.title, g_controls.usa,
@@ -417,6 +170,7 @@ Fl_Window* CreateMainWindow() {
     c.usa = MakeButton<RadioButton>(204, 15, 32, 9, "&USA", IDC_USA);
     c.europe = MakeButton<RadioButton>(204, 23, 40, 9, "&Europe", IDC_EUROPE);
     c.japan = MakeButton<RadioButton>(204, 31, 36, 9, "&Japan", IDC_JAPAN);
+    SetArrowGroup(c.usa, c.europe, c.japan);
     for (RadioButton* b : {c.usa, c.europe, c.japan}) {
         b->type(FL_RADIO_BUTTON);
         b->when(FL_WHEN_RELEASE_ALWAYS);
@@ -491,13 +245,6 @@ Fl_Widget* FindControl(int id) {
     default:
         return nullptr;
     }
-}
-
-void SetFieldText(Fl_Input* field, const char* text) {
-    field->value(text ? text : "");
-    // As the window system's edit control does when its text is set: the caret at the start.
-    field->position(0);
-    ++g_fieldTextSets;
 }
 
 Fl_Widget* FindSpinArrow(int delta) {

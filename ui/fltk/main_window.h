@@ -3,7 +3,6 @@
 #pragma once
 
 class Fl_Browser;
-class Fl_Input;
 class Fl_RGB_Image;
 class Fl_Widget;
 class Fl_Window;
@@ -18,9 +17,6 @@ Fl_Window* CreateMainWindow();
 // arrows: FindSpinArrow gives the up (+1) or down (-1) one.
 Fl_Widget* FindControl(int id);
 Fl_Widget* FindSpinArrow(int delta);
-
-// Sets an edit field's text as the form does (the caret goes to the start).
-void SetFieldText(Fl_Input* field, const char* text);
 
 // Fills the cartridge list with the cartridge files of the directory text dir, in list order.
 void FillCartList(const char* dir);
