@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One-command demo of the native launcher.
 #
-#   scripts/demo.sh [--first-run] [--headless] [--dir DIR] [--build-dir DIR]
+#   scripts/demo.sh [--first-run] [--headless] [--dir DIR] [--build-dir DIR] [--launcher FILE]
 #
 # Installs what is missing (scripts/setup.sh), builds the native preset, prepares a demo
 # directory (default: demo/ in the repository) with the launcher, a cartridge directory of
@@ -16,19 +16,22 @@
 #                 window manager does and check that the launcher exits with code 0
 #   --dir DIR     the demo directory (recreated)
 #   --build-dir   use an existing native build in DIR; skips the set-up and the build
+#   --launcher    the launcher executable to show (default: the build's ui/fltk/Quorvalis)
 set -euo pipefail
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 first_run=0
 headless=0
 demo_dir="$repo/demo"
 build_dir=""
+launcher=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --first-run) first_run=1 ;;
     --headless) headless=1 ;;
     --dir) demo_dir="$2"; shift ;;
     --build-dir) build_dir="$2"; shift ;;
-    -h|--help) sed -n '2,18p' "$0"; exit 0 ;;
+    --launcher) launcher="$2"; shift ;;
+    -h|--help) sed -n '2,19p' "$0"; exit 0 ;;
     *) echo "demo: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -40,8 +43,10 @@ if [ -z "$build_dir" ]; then
   cmake --preset native -S "$repo" >/dev/null
   cmake --build "$build_dir" -j2 --target Quorvalis zelko_bridge make_roms
 fi
-for f in ui/fltk/Quorvalis bridge/Zelko.exe bridge/zelko-message.so tools/demo/make_roms; do
-  [ -x "$build_dir/$f" ] || { echo "demo: $build_dir/$f is missing; build first" >&2; exit 1; }
+[ -n "$launcher" ] || launcher="$build_dir/ui/fltk/Quorvalis"
+for f in "$launcher" "$build_dir/bridge/Zelko.exe" "$build_dir/bridge/zelko-message.so" \
+         "$build_dir/tools/demo/make_roms"; do
+  [ -x "$f" ] || { echo "demo: $f is missing; build first" >&2; exit 1; }
 done
 
 # The demo directory: launcher/, emulator/Zelko.exe, carts/.
@@ -49,7 +54,7 @@ mkdir -p "$demo_dir"
 demo_dir="$(cd "$demo_dir" && pwd -P)"
 rm -rf "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
 mkdir -p "$demo_dir/launcher" "$demo_dir/emulator" "$demo_dir/carts"
-cp "$build_dir/ui/fltk/Quorvalis" "$demo_dir/launcher/Quorvalis"
+cp "$launcher" "$demo_dir/launcher/Quorvalis"
 cp "$build_dir/bridge/Zelko.exe" "$build_dir/bridge/zelko-message.so" "$demo_dir/emulator/"
 "$build_dir/tools/demo/make_roms" "$demo_dir/carts"
 

@@ -191,6 +191,23 @@ TEST(CartList, ExampleDirectoryOrder) {
     EXPECT_EQ(names, (std::vector<std::string>{"ALPHA.MD", "MOLEQST.BIN", "ZETA.SMD"}));
 }
 
+// The order the Win32 list box gives these names (measured under Wine): a word sort without
+// regard to case, where hyphens and apostrophes count only between otherwise equal names,
+// punctuation sorts before digits and digits before letters, and "[" names come last.
+TEST(CartList, ListBoxOrderOfPunctuatedNames) {
+    const std::vector<std::string> expected = {
+        "(Proto) Mole.smd", "_Mole.bin",      "1942.bin",       "'88 Games.bin", "alpha.smd",
+        "mole 10.bin",      "MOLE 9.md",      "Mole Quest.bin", "mole!.bin",     "-Mole.mgd",
+        "mole.quest.bin",   "Mole_2.bin",     "Mole2.bin",      "Mole-2.bin",    "Mole-Quest 2.MD",
+        "MoleQuest.bin",    "Mole'Quest.bin", "Mole-Quest.bin", "Zap.md",        "[Beta] Mole.bin"};
+    TempDir dir;
+    for (size_t i = expected.size(); i-- > 0;)
+        WriteFile(dir.path / expected[i], "x");
+    std::vector<std::string> names;
+    ListCartFiles(dir.dirText().c_str(), &names);
+    EXPECT_EQ(names, expected);
+}
+
 TEST(CartList, MissingOrUnusableDirectoryListsNothing) {
     TempDir dir;
     std::vector<std::string> names = {"stale"};
@@ -215,6 +232,24 @@ TEST(CartList, PosixFilesLinksAndDotFiles) {
     std::vector<std::string> names;
     ListCartFiles(dir.dirText().c_str(), &names);
     EXPECT_EQ(names, (std::vector<std::string>{"link.smd", "REAL.BIN"}));
+}
+
+// UTF-8 names as the Win32 list box orders them (measured under Wine): accented letters with
+// their base letter, plain before accented; ae, oe, ss and th ligatures as two letters; a byte
+// that is no UTF-8 counts for nothing.
+TEST(CartList, ListBoxOrderOfAccentedNames) {
+    const std::vector<std::string> expected = {
+        "a.b.bin",         "\xC3\x84.bin", "a1.bin",       "ad.bin",         "\xC3\xA6.bin",
+        "af.bin",          "e.bin",        "\xC3\xA9.bin", "\xC3\xA8.bin",   "\xC3\xAA.bin",
+        "f.bin",           "\xC3\xB8.bin", "oe.bin",       "\xC5\x93uf.bin", "\xC3\x96lbaum.bin",
+        "\xE9raw.bin",     "sr.bin",       "\xC3\x9F.bin", "st.bin",         "tho.bin",
+        "\xC3\xBEorn.bin", "\xC3\xBC.bin", "\xC3\xBF.bin", "z.bin"};
+    TempDir dir;
+    for (const std::string& name : expected)
+        WriteFile(dir.path / name, "x");
+    std::vector<std::string> names;
+    ListCartFiles(dir.dirText().c_str(), &names);
+    EXPECT_EQ(names, expected);
 }
 
 // A directory text that leaves room for "*.md" but not for the longer patterns lists only

@@ -1,6 +1,9 @@
 // Lists the files of a directory that match wildcard patterns such as "*.bin", as the
-// cartridge list shows them: plain files only, one list sorted without regard to case.
+// cartridge list shows them: plain files only, one list in the Win32 list box's order
+// (list_order.cpp).
 #include "platform/dir_list.h"
+
+#include "platform/posix/list_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -25,18 +28,41 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Case-insensitive order; names equal but for case keep a fixed order by their bytes.
-bool ListOrder(const std::string& a, const std::string& b) {
-    size_t n = std::min(a.size(), b.size());
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(LowerAscii(a[i]));
-        unsigned char cb = static_cast<unsigned char>(LowerAscii(b[i]));
-        if (ca != cb)
-            return ca < cb;
+// A name with its place in the list: its group ("[" names last), the drive character of a
+// "[-" name, its sort key; names the list box takes as equal keep a fixed order by their bytes.
+struct Sortable {
+    int group;
+    unsigned drive;
+    std::string key;
+    std::string* name;
+};
+
+bool ListOrder(const Sortable& a, const Sortable& b) {
+    if (a.group != b.group)
+        return a.group < b.group;
+    if (a.group == 2)
+        return a.drive != b.drive ? a.drive < b.drive : *a.name < *b.name;
+    int c = a.key.compare(b.key);
+    return c != 0 ? c < 0 : *a.name < *b.name;
+}
+
+void SortForList(std::vector<std::string>* names) {
+    std::vector<Sortable> items(names->size());
+    for (size_t i = 0; i < names->size(); ++i) {
+        std::string& name = (*names)[i];
+        items[i] = Sortable{ListOrderGroup(name), 0, std::string(), &name};
+        items[i].key.reserve(name.size() * 3 + 4);
+        if (items[i].group == 2)
+            items[i].drive = ListDriveOrder(name);
+        else
+            AppendListOrderKey(name, &items[i].key);
     }
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    return a < b;
+    std::sort(items.begin(), items.end(), ListOrder);
+    std::vector<std::string> sorted;
+    sorted.reserve(items.size());
+    for (Sortable& item : items)
+        sorted.push_back(std::move(*item.name));
+    names->swap(sorted);
 }
 
 // A pattern is "*" followed by the ending a name must have, or a plain name.
@@ -115,7 +141,7 @@ void ListMatchingFiles(const char* const* patternPaths, int count,
         if (!patterns.empty())
             ListDirectory(dir, patterns, names);
     }
-    std::sort(names->begin(), names->end(), ListOrder);
+    SortForList(names);
     // A name matched by more than one pattern is listed once.
     names->erase(std::unique(names->begin(), names->end()), names->end());
 }

@@ -11,7 +11,6 @@ settings file and from the stand-in's zelko.log.
 
 import math
 import os
-import random
 import re
 import shutil
 import subprocess
@@ -75,83 +74,15 @@ def wait_until(what, predicate, timeout=TIMEOUT, step=0.05):
         time.sleep(step)
 
 
-def fake_clicks(display, count):
-    """count clicks of the left button where the pointer is, sent with the XTEST extension in
-    one request batch. False when libXtst is not available."""
-    import ctypes
-    import ctypes.util
-    xtst_name, x11_name = ctypes.util.find_library("Xtst"), ctypes.util.find_library("X11")
-    if not xtst_name or not x11_name:
-        return False
-    x11, xtst = ctypes.cdll.LoadLibrary(x11_name), ctypes.cdll.LoadLibrary(xtst_name)
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    xtst.XTestFakeButtonEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int,
-                                          ctypes.c_ulong]
-    dpy = x11.XOpenDisplay(display.encode())
-    if not dpy:
-        raise AssertionError("cannot open display " + display)
-    for _ in range(count):
-        xtst.XTestFakeButtonEvent(dpy, 1, 1, 0)
-        xtst.XTestFakeButtonEvent(dpy, 1, 0, 0)
-    x11.XSync(dpy, 0)
-    x11.XCloseDisplay(dpy)
-    return True
+# The X server of a test, and real input into it, are the front-end table's (tests/frontend).
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+                                "frontend"))
+from xinput import XServer  # noqa: E402
 
 
-class Xvfb:
-    """An X server of our own on a free display."""
-
-    def __init__(self, width=None, height=None, dpi=None):
-        self.dpi = dpi or DPI
-        # Above 96 dpi a larger screen, 1600x1200: at 192 dpi Xvfb makes it 212 by 159 mm,
-        # which reads back as 191.7 dpi, just below the nominal value.
-        big = self.dpi > 96
-        self.width = width or (1600 if big else 1024)
-        self.height = height or (1200 if big else 768)
-        rng = random.Random(os.getpid() ^ int(time.time() * 1000))
-        for _ in range(20):
-            n = rng.randrange(200, 900)
-            if (os.path.exists("/tmp/.X%d-lock" % n) or
-                    os.path.exists("/tmp/.X11-unix/X%d" % n)):
-                continue
-            self.display = ":%d" % n
-            self.proc = subprocess.Popen(
-                ["Xvfb", self.display, "-screen", "0", "%dx%dx24" % (self.width, self.height),
-                 "-nolisten", "tcp", "-dpi", str(self.dpi), "-noreset"],
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            if self._wait_ready():
-                return
-            self.stop()
-        raise RuntimeError("could not start Xvfb")
-
-    def _wait_ready(self):
-        end = time.monotonic() + TIMEOUT
-        while time.monotonic() < end:
-            if self.proc.poll() is not None:
-                return False
-            r = subprocess.run(["xdpyinfo"], env=self.env(), stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
-            if r.returncode == 0:
-                return True
-            time.sleep(0.05)
-        return False
-
-    def env(self):
-        e = dict(os.environ)
-        e["DISPLAY"] = self.display
-        e.pop("XAUTHORITY", None)
-        return e
-
-    def stop(self):
-        self.proc.terminate()
-        try:
-            self.proc.wait(5)
-        except subprocess.TimeoutExpired:
-            self.proc.kill()
-            self.proc.wait()
+def Xvfb(width=None, height=None, dpi=None):
+    """The test's X server, at the resolution the run asks for (QV_TEST_DPI)."""
+    return XServer(width, height, dpi or DPI)
 
 
 class LauncherCase(unittest.TestCase):
@@ -329,9 +260,8 @@ class LauncherCase(unittest.TestCase):
         """Left clicks at window coordinates. The presses and releases go to the server in one
         batch, so a loaded machine cannot stretch a click into a held button (which would make
         the spin arrows repeat) or pull a double-click apart."""
-        self.xdo("mousemove", "--window", wid, x, y)
-        if not fake_clicks(self.x.display, repeat):
-            self.xdo("click", "--repeat", repeat, "--delay", 60, 1)
+        ox, oy, _, _ = self.geometry(wid)
+        self.x.click(ox + x, oy + y, 1, repeat)
 
     def focus(self, wid):
         """Gives wid the keyboard, as a window manager does when a window is clicked."""

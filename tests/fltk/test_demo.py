@@ -9,9 +9,9 @@ import qvx
 class DemoTest(qvx.unittest.TestCase):
 
     def run_demo(self, demo, *options):
-        build_dir = os.path.dirname(os.path.dirname(os.path.dirname(qvx.TOOLS["launcher"])))
         r = subprocess.run([os.path.join(qvx.TOOLS["source"], "scripts", "demo.sh"),
-                            "--headless", "--dir", demo, "--build-dir", build_dir] +
+                            "--headless", "--dir", demo, "--build-dir", qvx.TOOLS["build"],
+                            "--launcher", qvx.TOOLS["launcher"]] +
                            list(options),
                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
                            timeout=120)

@@ -1,6 +1,10 @@
 """The installed launcher: bin/quorvalis runs a per-user copy of lib/quorvalis/Quorvalis, so the
 settings file beside it is the user's own to write; and the .deb holds the same files, with the
-emulator bridge as lib/quorvalis/Zelko.exe, which a new user's first run offers."""
+emulator bridge as lib/quorvalis/Zelko.exe, which a new user's first run offers.
+
+The installed launcher is the shipped one, without the test trace: these tests see it only
+through its windows, its settings file and the stand-in emulator's record, and check that it
+prints no trace even when asked to (QV_TEST_DUMP, which qvx always sets)."""
 import atexit
 import filecmp
 import os
@@ -66,6 +70,8 @@ class InstalledLauncherTest(qvx.LauncherCase):
             # the home directory.
             for d in (self.tmp, self.emu_dir, self.rom_dir):
                 os.chmod(d, 0o755)
+            # The stand-in emulator writes its record beside itself.
+            os.chmod(self.emu_dir, 0o777)
             os.chown(self.home, *self.user)
         self.use_data_dir(os.path.join(self.home, ".local", "share", "quorvalis"))
 
@@ -90,6 +96,20 @@ class InstalledLauncherTest(qvx.LauncherCase):
     def close(self, wid):
         self.wm_close(wid)
         self.assertEqual(self.exit_code(), 0)
+        self.assert_no_trace()
+
+    def assert_no_trace(self):
+        traced = [line for line in self.output().splitlines()
+                  if line.split(" ")[0] in ("state", "event", "layout", "prompt", "sync")]
+        self.assertEqual(traced, [])
+
+    def double_click_first_cartridge(self, wid, launches):
+        """Start-up is over and the list filled: a double-click on the first cartridge
+        starts the emulator with it."""
+        self.click(wid, *self.list_row(1), repeat=2)
+        rec = self.wait_zelko(launches)[launches - 1]
+        first = sorted(qvx.ROM_NAMES, key=str.lower)[0]
+        self.assertEqual(rec["args"][-1], "%s/%s" % (self.rom_dir, first))
 
     def test_first_run_saves_in_the_users_copy_and_a_second_run_keeps_them(self):
         wid = self.run_installed(wait_ready=False)
@@ -100,8 +120,8 @@ class InstalledLauncherTest(qvx.LauncherCase):
                        "QuorvalisPath=%s/\n" % self.data_dir in self.read_ini())
         self.answer(EMU_PROMPT, self.emulator)
         self.answer(CART_PROMPT, os.path.join(self.rom_dir, "MOLEQST.BIN"))
-        ready = self.wait_state("ready")
-        self.assertEqual(len(ready["items"]), len(qvx.ROM_NAMES))
+        qvx.wait_until("no prompt", lambda: not self.find_windows(CART_PROMPT))
+        self.double_click_first_cartridge(wid, 1)
         ini = self.read_ini()
         self.assertIn("EmulatorPath=%s\n" % self.emulator, ini)
         self.assertIn("CartPath=%s/\n" % self.rom_dir, ini)
@@ -125,8 +145,9 @@ class InstalledLauncherTest(qvx.LauncherCase):
         with open(self.ini, "a") as f:
             f.write("[Hand Edit]\nKept=yes\n")
         before = self.read_ini()
-        wid = self.run_installed(wait_ready=True)
-        self.assertEqual(self.prompts(), [])
+        wid = self.run_installed(wait_ready=False)
+        self.double_click_first_cartridge(wid, 2)
+        self.assertEqual(self.find_windows(EMU_PROMPT), [])
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "stale-copy-ran")))
         self.assertTrue(filecmp.cmp(self.copy, self.installed, shallow=False))
         self.close(wid)
@@ -146,12 +167,26 @@ class InstalledLauncherTest(qvx.LauncherCase):
                     (self.emulator, self.rom_dir))
         if self.user:
             os.chown(self.ini, *self.user)
-        wid = self.run_installed(wait_ready=True, xdg=xdg)
-        self.assertEqual(self.prompts(), [])
-        self.assertEqual(len(self.last_state()["items"]), len(qvx.ROM_NAMES))
+        wid = self.run_installed(wait_ready=False, xdg=xdg)
+        self.double_click_first_cartridge(wid, 1)
+        self.assertEqual(self.find_windows(EMU_PROMPT), [])
         self.assertTrue(filecmp.cmp(self.copy, self.installed, shallow=False))
         self.assertFalse(os.path.exists(os.path.join(self.home, ".local")))
         self.close(wid)
+
+
+class ShippedLauncherTest(qvx.unittest.TestCase):
+
+    def test_installed_launcher_has_no_test_trace(self):
+        # The shipped binary does not even name the variable that turns the trace on, while
+        # the copy the tests drive does.
+        with tempfile.TemporaryDirectory(prefix="qv-install-") as prefix:
+            subprocess.run([qvx.TOOLS["cmake"], "--install", qvx.TOOLS["build"], "--prefix",
+                            prefix], stdout=subprocess.DEVNULL, check=True)
+            with open(os.path.join(prefix, "lib", "quorvalis", "Quorvalis"), "rb") as f:
+                self.assertNotIn(b"QV_TEST_DUMP", f.read())
+        with open(qvx.TOOLS["launcher"], "rb") as f:
+            self.assertIn(b"QV_TEST_DUMP", f.read())
 
 
 class DebPackageTest(qvx.unittest.TestCase):

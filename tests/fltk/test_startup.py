@@ -70,12 +70,17 @@ class StartupTest(qvx.LauncherCase):
         self.wait_last(frames="5")
         self.key(wid, "3")
         self.wait_last(frames="9")
-        # An empty field stays empty; a lone 0 becomes 9; other text is left alone.
+        # Setting the text puts the caret before it, as the Win32 build's edit control does:
+        # BackSpace deletes nothing there, Delete does. An empty field stays empty; a lone 0
+        # becomes 9; other text is left alone.
         self.key(wid, "BackSpace")
+        time.sleep(0.3)
+        self.assertEqual(self.last_state()["frames"], "9")
+        self.key(wid, "Delete")
         self.wait_last(frames="")
         self.key(wid, "0")
         self.wait_last(frames="9")
-        self.key(wid, "BackSpace", "x")
+        self.key(wid, "Delete", "x")
         self.wait_last(frames="x")
         # Mnemonics: Alt+J checks Japan alone, Alt+N ticks No Sound.
         self.key(wid, "alt+j", "alt+n")

@@ -26,10 +26,7 @@ class StaticText : public Fl_Box {
     }
 };
 
-bool g_aboutOk = false;
-
 void OkCb(Fl_Widget* w, void*) {
-    g_aboutOk = true;
     w->window()->hide();
 }
 
@@ -94,7 +91,6 @@ void ShowAboutBox() {
     Fl::screen_work_area(sx, sy, sw, sh);
     win.position(sx + (sw - win.w()) / 2, sy + (sh - win.h()) / 2);
 
-    g_aboutOk = false;
     win.show();
     ok->take_focus();
     while (win.shown())

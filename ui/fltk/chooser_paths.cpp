@@ -8,6 +8,20 @@
 
 namespace {
 
+// The pieces of text between the separators, empty ones included.
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos)
+            end = text.size();
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -31,38 +45,25 @@ bool NamesDirectory(const std::string& typed) {
 bool MatchesFilter(const char* name, const char* patterns) {
     if (!name || !patterns)
         return false;
-    std::string list(patterns);
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(';', start);
-        if (end == std::string::npos)
-            end = list.size();
-        std::string piece = list.substr(start, end - start);
+    for (const std::string& piece : Split(patterns, ';')) {
         size_t b = piece.find_first_not_of(' ');
         size_t e = piece.find_last_not_of(' ');
         // fl_filename_match compares letters without regard to case.
         if (b != std::string::npos && fl_filename_match(name, piece.substr(b, e - b + 1).c_str()))
             return true;
-        start = end + 1;
     }
     return false;
 }
 
 std::string NormalizePath(const std::string& path) {
     std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        std::string part = path.substr(start, end - start);
+    for (const std::string& part : Split(path, '/')) {
         if (part == "..") {
             if (!parts.empty())
                 parts.pop_back();
         } else if (!part.empty() && part != ".") {
             parts.push_back(part);
         }
-        start = end + 1;
     }
     std::string out;
     for (const std::string& part : parts)

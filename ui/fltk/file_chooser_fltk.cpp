@@ -4,6 +4,7 @@
 #include "ui/fltk/chooser_paths.h"
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/test_dump.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>

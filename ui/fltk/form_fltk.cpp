@@ -3,6 +3,7 @@
 
 #include "res/resource.h"
 #include "ui/commands.h"
+#include "ui/fltk/controls.h"
 #include "ui/fltk/main_window.h"
 
 #include <FL/Fl_Button.H>
@@ -60,7 +61,7 @@ void FormSetText(int id, const char* text) {
     Fl_Input* edit = EditControl(id);
     if (!edit)
         return;
-    edit->value(text ? text : "");
+    SetFieldText(edit, text);
     if (id == IDC_FRAMES && g_framesChangeDepth < kMaxFramesChangeDepth) {
         ++g_framesChangeDepth;
         HandleFormCommand(IDC_FRAMES, QV_EN_CHANGE);

@@ -6,6 +6,7 @@
 #include "ui/fltk/file_chooser_fltk.h"
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/test_dump.h"
 #include "ui/form.h"
 
 #include <FL/Fl.H>

@@ -13,8 +13,10 @@ extern Fl_Window* g_mainWindow;
 // Not shown yet.
 Fl_Window* CreateMainWindow();
 
-// The control with the given ID (IDC_*), or null.
+// The control with the given ID (IDC_*), or null. The spin control (IDC_FRAMESPIN) is two
+// arrows: FindSpinArrow gives the up (+1) or down (-1) one.
 Fl_Widget* FindControl(int id);
+Fl_Widget* FindSpinArrow(int delta);
 
 // Fills the cartridge list with the cartridge files of the directory text dir, in list order.
 void FillCartList(const char* dir);
@@ -36,12 +38,3 @@ const Fl_RGB_Image* AppIcon();
 
 // The About box, modal over the main window; returns when it is closed with OK or Enter.
 void ShowAboutBox();
-
-// Prints the form's state when the test dump is enabled (see test_dump.cpp).
-void TestDumpInit();
-void TestDumpEvent(int id, int code);
-void TestDumpState(const char* tag);
-// The first-run dialog's caption, shown directory, filter text, file-name field and list,
-// printed when it is shown, moves to a directory, refuses a name or ends.
-void TestDumpPrompt(const char* tag, const char* title, const char* dir, const char* filter,
-                    const char* name, const Fl_Browser* list);

@@ -1,12 +1,28 @@
 // A read-only trace of the form for the end-to-end tests. When the environment variable
 // QV_TEST_DUMP is set, every control report and the form's state after it are printed to
-// standard output; nothing else changes. Without it these functions print nothing.
+// standard output, and nothing else changes:
+//
+//   event <id> <code>                 a control report (outermost ones only)
+//   layout ... end                    once, before the first state: "control <id> <x> <y> <w>
+//                                     <h>" for every control (window coordinates; 112 is the
+//                                     spin control's two arrows), "items <x> <y> <w> <h>" where
+//                                     the list draws its items, "item_height <pixels>"
+//   state <tag> ... end               the list's items, the selection, the fields and check
+//                                     boxes, "focus <id>" (0: no control)
+//   sync <value>                      the window's QV_SYNC property was set to <value>; every
+//                                     input event the window got before has been handled
+//
+// Without it these functions print nothing.
 #include "res/resource.h"
+#include "ui/fltk/cart_list.h"
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/test_dump.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +30,9 @@
 namespace {
 
 bool g_dumpEnabled = false;
+bool g_layoutPrinted = false;
 int g_eventDepth = 0;
+Atom g_syncAtom = None;
 
 int Checked(int id) {
     Fl_Button* b = static_cast<Fl_Button*>(FindControl(id));
@@ -24,6 +42,66 @@ int Checked(int id) {
 const char* Text(int id) {
     Fl_Input* in = static_cast<Fl_Input*>(FindControl(id));
     return in ? in->value() : "";
+}
+
+int FocusId() {
+    for (int id = IDC_EXIT; id <= IDC_DELETE; ++id)
+        if (FindControl(id) && FindControl(id) == Fl::focus())
+            return id;
+    return 0;
+}
+
+void PrintControl(int id, const Fl_Widget* w) {
+    if (w)
+        std::printf("control %d %d %d %d %d\n", id, w->x(), w->y(), w->w(), w->h());
+}
+
+// Answers a change of the QV_SYNC property. X delivers it after every input event sent
+// before it, and FLTK handles events one at a time in that order.
+int SyncHandler(void* event, void*) {
+    const XEvent* xev = static_cast<const XEvent*>(event);
+    if (xev->type != PropertyNotify || xev->xproperty.atom != g_syncAtom ||
+        xev->xproperty.state != PropertyNewValue)
+        return 0;
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(fl_display, xev->xproperty.window, g_syncAtom, 0, 16, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data && format == 8) {
+        std::printf("sync %.*s\n", static_cast<int>(count), reinterpret_cast<char*>(data));
+        std::fflush(stdout);
+    }
+    if (data)
+        XFree(data);
+    return 0;
+}
+
+void PrintLayout() {
+    g_layoutPrinted = true;
+    std::printf("layout\n");
+    for (int id = IDC_EXIT; id <= IDC_DELETE; ++id)
+        if (id != IDC_FRAMESPIN)
+            PrintControl(id, FindControl(id));
+    const Fl_Widget* up = FindSpinArrow(+1);
+    const Fl_Widget* down = FindSpinArrow(-1);
+    std::printf("control %d %d %d %d %d\n", IDC_FRAMESPIN, up->x(), up->y(), up->w(),
+                down->y() + down->h() - up->y());
+    const CartList* list = static_cast<const CartList*>(FindControl(IDC_CARTLIST));
+    int x, y, w, h, itemHeight;
+    list->ItemArea(&x, &y, &w, &h, &itemHeight);
+    std::printf("items %d %d %d %d\nitem_height %d\nend\n", x, y, w, h, itemHeight);
+
+    // Property changes of the main window reach the handler above.
+    if (g_mainWindow && g_mainWindow->shown()) {
+        Window xid = fl_xid(g_mainWindow);
+        XWindowAttributes attrs;
+        if (XGetWindowAttributes(fl_display, xid, &attrs))
+            XSelectInput(fl_display, xid, attrs.your_event_mask | PropertyChangeMask);
+        g_syncAtom = XInternAtom(fl_display, "QV_SYNC", False);
+        Fl::add_system_handler(SyncHandler, nullptr);
+    }
 }
 
 } // namespace
@@ -49,6 +127,8 @@ void TestDumpState(const char* tag) {
     Fl_Hold_Browser* list = static_cast<Fl_Hold_Browser*>(FindControl(IDC_CARTLIST));
     if (!list)
         return;
+    if (!g_layoutPrinted)
+        PrintLayout();
     std::printf("state %s\n", tag);
     for (int i = 1; i <= list->size(); ++i)
         std::printf("item %s\n", list->text(i));
@@ -57,6 +137,7 @@ void TestDumpState(const char* tag) {
     std::printf("frames %s\n", Text(IDC_FRAMES));
     std::printf("usa %d\neurope %d\njapan %d\nnosound %d\nz80 %d\n", Checked(IDC_USA),
                 Checked(IDC_EUROPE), Checked(IDC_JAPAN), Checked(IDC_NOSOUND), Checked(IDC_Z80));
+    std::printf("focus %d\n", FocusId());
     std::printf("end\n");
     std::fflush(stdout);
 }

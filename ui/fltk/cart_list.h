@@ -1,0 +1,28 @@
+// The cartridge list: a single-selection list that behaves and reports as the Win32 build's
+// list box does (see cart_list.cpp).
+#pragma once
+
+#include <FL/Fl_Hold_Browser.H>
+
+class CartList : public Fl_Hold_Browser {
+  public:
+    CartList(int x, int y, int w, int h);
+    int handle(int event) override;
+
+    // The list box's focus item (1-based): where keyboard moves and type-ahead start. It stays
+    // on the first item until something is selected.
+    int caret() const { return caret_; }
+
+    // Where the items are drawn (window coordinates) and the height of one item.
+    void ItemArea(int* x, int* y, int* w, int* h, int* itemHeight) const;
+
+  private:
+    int HandleKey();
+    int HandlePush();
+    void SelectAndReport(int line);
+    void TypeAhead(const char* text);
+    int PageSize();
+
+    int caret_ = 1;
+    bool captured_ = false; // a left press on an item, until its release
+};
