@@ -4,11 +4,13 @@
 #include "res/resource.h"
 #include "ui/commands.h"
 #include "ui/fltk/controls.h"
+#include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
+#include <FL/fl_ask.H>
 
 #include <cstring>
 
@@ -94,6 +96,15 @@ bool FormGetSelection(char* buf, int cap) {
         return false;
     std::memcpy(buf, name, len + 1);
     return true;
+}
+
+// The message box of a failed command: the launcher's caption, an exclamation mark, the text
+// and an OK button, modal over the main window. OK, Enter, Escape and the close box end it.
+void FormShowMessage(const char* text) {
+    fl_message_font(FL_HELVETICA, DialogFontSize());
+    fl_message_title("Quorvalis '95");
+    fl_close = "OK";
+    fl_alert("%s", text);
 }
 
 void FormShowAbout() {
