@@ -5,6 +5,7 @@
 
 #include "core/paths.h"
 #include "core/settings.h"
+#include "platform/ascii.h"
 #include "platform/current_dir.h"
 #include "platform/dir_list.h"
 #include "platform/text_file.h"
@@ -12,13 +13,6 @@
 const char* const kCartPatterns[4] = {"*.bin", "*.md", "*.mgd", "*.smd"};
 
 namespace {
-
-char UpperAscii(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
 
 // The header text a title is built from: at most this many bytes, so that the title (which
 // can be one character longer than its text) always fits its 256-byte field.
@@ -58,17 +52,17 @@ void BuildCartTitle(const char* headerText, char* title) {
 
     size_t in = 0;
     size_t out = 0;
-    title[out++] = UpperAscii(text[in++]); // the terminator itself when the text is empty
+    title[out++] = AsciiUpper(text[in++]); // the terminator itself when the text is empty
     if (text[0] == '\0')
         return;
     while (text[in] != '\0') {
         while (text[in] != ' ' && text[in] != '\0')
-            title[out++] = LowerAscii(text[in++]);
+            title[out++] = AsciiLower(text[in++]);
         title[out++] = ' ';
         ++in;
         while (text[in] == ' ')
             ++in;
-        title[out++] = UpperAscii(text[in]);
+        title[out++] = AsciiUpper(text[in]);
         if (text[in] == '\0')
             return;
         ++in;

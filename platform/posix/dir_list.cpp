@@ -3,6 +3,7 @@
 // (list_order.cpp).
 #include "platform/dir_list.h"
 
+#include "platform/ascii.h"
 #include "platform/posix/list_order.h"
 
 #include <algorithm>
@@ -14,15 +15,11 @@
 
 namespace {
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
             return false;
     }
     return true;

@@ -4,6 +4,8 @@
 // being one end). Small functions over bytes, inline so the scans that use them stay fast.
 #pragma once
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <string>
@@ -19,7 +21,7 @@ inline bool IsBlank(unsigned char c) {
 }
 
 inline unsigned char FoldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    return static_cast<unsigned char>(AsciiLower(static_cast<char>(c)));
 }
 
 // A name as the functions see it: it ends at its first NUL byte.
