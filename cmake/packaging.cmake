@@ -43,9 +43,10 @@ else()
   set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION "games")
-  # The libraries' packages and versions come from dpkg-shlibdeps (package dpkg-dev); the
-  # bridge starts BlastEm, which no library link shows.
+  # The libraries' packages and versions come from dpkg-shlibdeps (packages dpkg-dev and file);
+  # the bridge starts BlastEm, which no library link shows, and BlastEm stops at once when it
+  # cannot run fontconfig's fc-match to find its font, which its package does not ask for.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "blastem")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "blastem, fontconfig")
 endif()
 include(CPack)

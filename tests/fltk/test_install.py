@@ -207,12 +207,14 @@ class DebPackageTest(qvx.unittest.TestCase):
         self.assertIn("./usr/share/applications/quorvalis.desktop", modes)
         self.assertIn("./usr/share/icons/hicolor/32x32/apps/quorvalis.png", modes)
         self.assertNotIn("./usr/bin/Quorvalis", modes)
-        # BlastEm, which the bridge starts, and the libraries with the versions the build
+        # BlastEm, which the bridge starts, fontconfig, without which BlastEm stops at once,
+        # and the libraries with the versions the build
         # needs, as dpkg-shlibdeps finds them.
         depends = [d.strip() for d in subprocess.run(
             ["dpkg-deb", "-f", deb, "Depends"], stdout=subprocess.PIPE, text=True,
             check=True).stdout.split(",")]
         self.assertIn("blastem", depends)
+        self.assertIn("fontconfig", depends)
         for package in ("libc6", "libstdc++6", "libfltk1.3"):
             self.assertTrue(any(d.startswith(package + " (>= ") for d in depends),
                             (package, depends))

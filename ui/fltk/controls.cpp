@@ -196,6 +196,13 @@ template <class Base, ButtonKind kKind> int DialogButton<Base, kKind>::handle(in
             return 0;
         FocusControl(this);
         break;
+    case FL_RELEASE:
+        // A release outside the control is no click. FLTK reports pointer motion after the
+        // other events that came with it, so a quick move out and release can reach the
+        // control before the move does: the move is taken first.
+        if (!Fl::event_inside(this))
+            Base::handle(FL_DRAG);
+        break;
     case FL_SHORTCUT:
         if (!this->test_shortcut())
             return 0;
