@@ -23,17 +23,6 @@ void ReadValue(const char* section, const char* key, const char* def, char* buf,
     CopyTextCut(buf, cap, def);
 }
 
-// The bytes the settings file does not count around a section name.
-bool IsNameBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x1a;
-}
-
-const char* SkipBlanks(const char* s) {
-    while (*s != '\0' && IsNameBlank(*s))
-        ++s;
-    return s;
-}
-
 int ReadInt(const char* section, const char* key, int def) {
     return HaveSettingsFile() ? ProfileReadInt(section, key, def, g_paths.IniPath) : def;
 }
@@ -100,12 +89,5 @@ bool SaveCartSettings(const char* romName, const CartSettings& settings) {
 bool DeleteCartSettings(const char* romName) {
     if (!HaveSettingsFile() || romName[0] == '\0')
         return false;
-    // The settings file drops the blanks around a section name when it reads and writes it,
-    // but the platform's delete takes the name as given: a cartridge whose file name starts
-    // with a blank was saved under the name without it and could never be deleted.
-    char section[kPathMax];
-    CopyText(section, kPathMax, SkipBlanks(romName));
-    for (size_t n = std::strlen(section); n > 0 && IsNameBlank(section[n - 1]); --n)
-        section[n - 1] = '\0';
-    return ProfileDeleteSection(section[0] != '\0' ? section : romName, g_paths.IniPath);
+    return ProfileDeleteSection(romName, g_paths.IniPath);
 }

@@ -3,6 +3,12 @@
 // same initialization-file format.
 #pragma once
 
+// The bytes the settings file does not count around a section or key name: for reads, writes
+// and deletes alike, " a" and "a" name the same section.
+inline bool IsProfileBlank(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x1a;
+}
+
 // Copies the value of key into buf (at most cap - 1 characters, always NUL-terminated when
 // cap > 0). When the file, the section or the key is missing, copies def instead.
 void ProfileReadString(const char* section, const char* key, const char* def, char* buf, int cap,
@@ -27,5 +33,6 @@ struct ProfileEntry {
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
                          const char* iniPath);
 
-// Removes the section with all its keys. Deleting a missing section changes nothing.
+// Removes the section with all its keys. Deleting a missing section changes nothing. Blanks
+// around the name do not count, as for reads and writes.
 bool ProfileDeleteSection(const char* section, const char* iniPath);

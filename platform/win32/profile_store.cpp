@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 void ProfileReadString(const char* section, const char* key, const char* def, char* buf, int cap,
                        const char* iniPath) {
     if (!buf || cap <= 0)
@@ -30,7 +32,21 @@ bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int c
     return ok;
 }
 
-// A null entry list removes the section (an empty one would only empty it).
+// A null entry list removes the section (an empty one would only empty it). The platform's
+// reads and writes drop the blanks around a section name, but its delete takes the name as
+// given: a cartridge whose file name starts with a blank was saved under the name without it
+// and could never be deleted. The delete is given the name as the reads and writes see it.
 bool ProfileDeleteSection(const char* section, const char* iniPath) {
-    return WritePrivateProfileSectionA(section, nullptr, iniPath) != FALSE;
+    const char* begin = section;
+    while (*begin != '\0' && IsProfileBlank(static_cast<unsigned char>(*begin)))
+        ++begin;
+    size_t len = std::strlen(begin);
+    while (len > 0 && IsProfileBlank(static_cast<unsigned char>(begin[len - 1])))
+        --len;
+    if (len == 0 || len >= MAX_PATH)
+        return WritePrivateProfileSectionA(section, nullptr, iniPath) != FALSE;
+    char name[MAX_PATH];
+    std::memcpy(name, begin, len);
+    name[len] = '\0';
+    return WritePrivateProfileSectionA(name, nullptr, iniPath) != FALSE;
 }

