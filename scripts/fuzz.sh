@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang-14 (AddressSanitizer and UndefinedBehaviorSanitizer)
+# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer)
 # in build/fuzz and runs each for the given number of seconds (default 60), starting from the
 # seed corpus in fuzz/corpus/<target>/. Exits non-zero when a target finds a crash, a leak or a
 # failed property; the reproducer is left in build/fuzz/findings/<target>/.
@@ -13,11 +13,11 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(profile title command)
 build=$root/build/fuzz
-cxx=${QV_FUZZ_CXX:-clang++-14}
-cc=${QV_FUZZ_CC:-clang-14}
+cxx=${QV_FUZZ_CXX:-clang++}
+cc=${QV_FUZZ_CC:-clang}
 
 if ! command -v "$cxx" >/dev/null; then
-  echo "fuzz: $cxx not found (scripts/setup.sh installs clang-14 and libclang-rt-14-dev)" >&2
+  echo "fuzz: $cxx not found (scripts/setup.sh installs clang and libclang-rt-dev)" >&2
   exit 2
 fi
 

@@ -7,7 +7,7 @@ set -euo pipefail
 pkgs=(cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
       mingw-w64-i686-dev mingw-w64-x86-64-dev wine64 fonts-wine xvfb xauth xdotool libxtst6 x11-utils
-      imagemagick libfltk1.3-dev fluid libx11-dev clang-14 libclang-rt-14-dev clang-format python3)
+      imagemagick libfltk1.3-dev fluid libx11-dev clang libclang-rt-dev clang-format python3)
 # Playing on Linux: BlastEm behind the emulator bridge (with fontconfig: BlastEm runs fc-match to
 # find its font and stops at once without it, though its package does not ask for it) and the
 # m68k assembler for the test cartridges; dpkg-dev's dpkg-shlibdeps, which needs file, works
