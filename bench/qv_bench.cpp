@@ -393,6 +393,15 @@ void MeasureMemory(const std::string& tinyIni) {
 
 // ---- Summary --------------------------------------------------------------------------------
 
+// Whether a run stopped with an error or was skipped: Google Benchmark 1.7 (Debian 12) says so
+// in error_occurred, 1.8 and later (Debian 13) in skipped.
+template <typename BenchmarkRun> bool RunFailed(const BenchmarkRun& run) {
+    if constexpr (requires { run.skipped; })
+        return static_cast<int>(run.skipped) != 0;
+    else
+        return run.error_occurred;
+}
+
 // Keeps each benchmark's time per iteration (the median when repetitions were asked for).
 class Collector : public benchmark::ConsoleReporter {
   public:
@@ -403,7 +412,7 @@ class Collector : public benchmark::ConsoleReporter {
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.error_occurred)
+            if (RunFailed(run))
                 continue;
             std::string name = run.run_name.function_name;
             bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Tries the README's two commands on a fresh Debian 12 machine, as a new user would.
+# Tries the README's two commands on a fresh Debian machine, as a new user would.
 #
-#   sudo scripts/fresh-check.sh [--keep] [--dir DIR] [--mirror URL]
+#   sudo scripts/fresh-check.sh [RELEASE] [--keep] [--dir DIR] [--mirror URL]
 #
-# Makes a minimal Debian 12 root (debootstrap --variant=minbase bookworm, from the mirror this
-# machine's apt sources name), mounts /proc, /sys, /dev, /dev/pts, /dev/shm and a /tmp in it,
+# RELEASE is bookworm (Debian 12) or trixie (Debian 13, the default). Makes a minimal root of
+# that release (debootstrap --variant=minbase RELEASE, from the mirror this machine's apt
+# sources name), mounts /proc, /sys, /dev, /dev/pts, /dev/shm and a /tmp in it,
 # clones this repository at its checked-out commit (HEAD; uncommitted changes are not in it)
 # into /root/quorvalis there and runs, as root inside the new root:
 #
@@ -19,7 +20,7 @@
 #   --keep        leave the root for inspection (its path is printed)
 #   --dir DIR     make the root in DIR, which must not exist (default: a new directory under
 #                 /var/tmp)
-#   --mirror URL  the Debian mirror (default: the first one the apt sources name for bookworm)
+#   --mirror URL  the Debian mirror (default: the first one the apt sources name)
 set -euo pipefail
 # The whole script is one block, read before it runs: editing this file while a check runs
 # cannot change what the running check does next.
@@ -29,12 +30,14 @@ args=("$@")
 keep=0
 root=""
 mirror=""
+release=trixie
 while [ $# -gt 0 ]; do
   case "$1" in
     --keep) keep=1 ;;
     --dir) root="$2"; shift ;;
     --mirror) mirror="$2"; shift ;;
-    -h|--help) sed -n '2,22p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,23p' "$0"; exit 0 ;;
+    bookworm|trixie) release="$1" ;;
     *) echo "fresh-check: unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -47,20 +50,22 @@ if [ -z "${QV_FRESH_NS:-}" ]; then
   QV_FRESH_NS=1 exec unshare --mount --propagation private bash "$0" "${args[@]}"
 fi
 
-# The mirror the apt sources name for bookworm (one-line or deb822 format).
+# The mirror the apt sources name for this machine's own release (one-line or deb822 format);
+# it serves the other release too.
 sources_mirror() {
-  local f
+  local f own
+  own="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
   if [ -f /etc/apt/sources.list ]; then
-    awk '$1 == "deb" { for (i = 2; i < NF; i++) if ($i !~ /^\[/ && $i ~ /:\/\//) {
-           if ($(i + 1) == "bookworm") { print $i; exit } break } }' /etc/apt/sources.list
+    awk -v own="$own" '$1 == "deb" { for (i = 2; i < NF; i++) if ($i !~ /^\[/ && $i ~ /:\/\//) {
+           if ($(i + 1) == own) { print $i; exit } break } }' /etc/apt/sources.list
   fi
   for f in /etc/apt/sources.list.d/*.sources; do
     [ -f "$f" ] || continue
-    awk 'BEGIN { RS = ""; FS = "\n" }
+    awk -v own="$own" 'BEGIN { RS = ""; FS = "\n" }
          { uri = ""; suite = 0
            for (i = 1; i <= NF; i++) {
              if ($i ~ /^URIs:/) { split(substr($i, 6), u, " "); uri = u[1] }
-             if ($i ~ /^Suites:/ && (" " substr($i, 8) " ") ~ / bookworm /) suite = 1
+             if ($i ~ /^Suites:/ && (" " substr($i, 8) " ") ~ (" " own " ")) suite = 1
            }
            if (uri != "" && suite) { print uri; exit } }' "$f"
   done
@@ -85,7 +90,7 @@ if [ -n "$root" ]; then
   [ ! -e "$root" ] || { echo "fresh-check: $root exists" >&2; exit 2; }
   mkdir -p "$root"
 else
-  root="$(mktemp -d /var/tmp/qv-fresh.XXXXXX)"
+  root="$(mktemp -d "/var/tmp/qv-fresh-$release.XXXXXX")"
 fi
 root="$(cd "$root" && pwd)"
 chmod 755 "$root"
@@ -115,9 +120,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-echo "fresh-check: debootstrap --variant=minbase bookworm $root $mirror"
+echo "fresh-check: debootstrap --variant=minbase $release $root $mirror"
 start=$SECONDS
-debootstrap --variant=minbase bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 || {
+debootstrap --variant=minbase "$release" "$root" "$mirror" >"$root.debootstrap.log" 2>&1 || {
   tail -20 "$root.debootstrap.log" >&2
   rm -f "$root.debootstrap.log"
   echo "fresh-check: debootstrap failed" >&2
@@ -160,7 +165,7 @@ logs="$repo/build/fresh-check"
 mkdir -p "$logs"
 declare -A result
 run_in_root() { # run_in_root NAME LABEL command...
-  local log="$logs/$1.log" label="$2" t0 rc took
+  local log="$logs/$release-$1.log" label="$2" t0 rc took
   shift 2
   echo "fresh-check: === $label"
   t0=$SECONDS

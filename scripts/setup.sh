@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Installs what the builds, the tests and the demo need (Debian 12). Safe to run again.
+# Installs what the builds, the tests and the demo need, on Debian 12 or 13 (every package named
+# here exists in both). Safe to run again.
 # Packages are installed without their recommendations, so everything used is named here,
 # also what a named package only recommends (fluid, fonts-wine). scripts/fresh-check.sh
-# tries this on a new minimal Debian 12 root.
+# tries this on a new minimal root of either release.
 set -euo pipefail
 pkgs=(cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64

@@ -9,6 +9,7 @@ import atexit
 import filecmp
 import os
 import pwd
+import re
 import shutil
 import stat
 import subprocess
@@ -208,16 +209,34 @@ class DebPackageTest(qvx.unittest.TestCase):
         self.assertIn("./usr/share/icons/hicolor/32x32/apps/quorvalis.png", modes)
         self.assertNotIn("./usr/bin/Quorvalis", modes)
         # BlastEm, which the bridge starts, fontconfig, without which BlastEm stops at once,
-        # and the libraries with the versions the build
-        # needs, as dpkg-shlibdeps finds them.
+        # and, with a lowest version, the package that holds each library the launcher is
+        # linked with on the machine that built it (libfltk1.3 on Debian 12, libfltk1.3t64 on
+        # Debian 13), as dpkg-shlibdeps finds them.
         depends = [d.strip() for d in subprocess.run(
             ["dpkg-deb", "-f", deb, "Depends"], stdout=subprocess.PIPE, text=True,
             check=True).stdout.split(",")]
         self.assertIn("blastem", depends)
         self.assertIn("fontconfig", depends)
-        for package in ("libc6", "libstdc++6", "libfltk1.3"):
-            self.assertTrue(any(d.startswith(package + " (>= ") for d in depends),
-                            (package, depends))
+        for library in ("libc.so.6", "libstdc++.so.6", "libfltk.so.1.3"):
+            package = package_holding(library, qvx.TOOLS["launcher"])
+            self.assertTrue(any(re.fullmatch(re.escape(package) + r" \(>= [^)]+\)", d)
+                                for d in depends), (library, package, depends))
+
+
+def package_holding(library, program):
+    """The Debian package holding the file a program loads for the library (as ldd finds it)."""
+    ldd = subprocess.run(["ldd", program], stdout=subprocess.PIPE, text=True, check=True).stdout
+    path = next(line.split("=>")[1].split()[0] for line in ldd.splitlines()
+                if line.strip().startswith(library + " "))
+    real = os.path.realpath(path)
+    for candidate in (path, real, "/usr" + real if not real.startswith("/usr/") else None):
+        if not candidate:
+            continue
+        found = subprocess.run(["dpkg", "-S", candidate], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
+        if found.returncode == 0:
+            return found.stdout.split(":")[0]
+    raise AssertionError("no package holds " + path)
 
 
 # Stands in for BlastEm: logs its arguments and working directory beside itself.

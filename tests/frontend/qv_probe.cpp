@@ -13,7 +13,8 @@
 //   geometry   "control <id> <left> <top> <width> <height>" in screen pixels for every control,
 //              "item_height <pixels>", "top_index <index>"; then "end"
 //   state      the form: "item <name>" per list item, "selected <index>" (-1: none),
-//              "caret <index>", "title <text>", "frames <text>", the five check states,
+//              "caret <index>", "title <text>", "title_fit <fit>" (see TitleFit),
+//              "frames <text>", the five check states,
 //              "focus <id>" (0: the window itself, -1: none of its controls), "running 1|0";
 //              then "end"
 //   sync       returns once the launcher has handled every message sent before; "synced"
@@ -153,6 +154,34 @@ std::string Text(int id) {
     return buf;
 }
 
+// How the title field's text sits in it: "full" when it shows whole and one more "w" would
+// not, "room" when a "w" would still fit, "over" when the text does not show whole. Measured
+// as the edit control measures typed text: the dialog's font (its template's face and size,
+// made again here, since the launcher's font handle is its own) across the formatting
+// rectangle's width.
+const char* TitleFit() {
+    HWND edit = GetDlgItem(g_main, IDC_TITLE);
+    RECT rect = {};
+    Send(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&rect));
+    HDC dc = GetDC(edit);
+    HFONT font = CreateFontA(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL,
+                             FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
+    HGDIOBJ old = SelectObject(dc, font);
+    auto width = [dc](const std::string& text) {
+        SIZE size = {};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return size.cx;
+    };
+    std::string text = Text(IDC_TITLE);
+    long room = rect.right - rect.left;
+    const char* fit = width(text) > room ? "over" : width(text + "w") > room ? "full" : "room";
+    SelectObject(dc, old);
+    DeleteObject(font);
+    ReleaseDC(edit, dc);
+    return fit;
+}
+
 int Checked(int id) {
     return static_cast<int>(Send(GetDlgItem(g_main, id), BM_GETCHECK, 0, 0));
 }
@@ -275,6 +304,7 @@ void State() {
         std::printf("caret %d\n", static_cast<int>(Send(list, LB_GETCARETINDEX, 0, 0)));
         std::printf("top_index %d\n", static_cast<int>(Send(list, LB_GETTOPINDEX, 0, 0)));
         std::printf("title %s\n", Text(IDC_TITLE).c_str());
+        std::printf("title_fit %s\n", TitleFit());
         std::printf("frames %s\n", Text(IDC_FRAMES).c_str());
         std::printf("usa %d\neurope %d\njapan %d\nnosound %d\nz80 %d\n", Checked(IDC_USA),
                     Checked(IDC_EUROPE), Checked(IDC_JAPAN), Checked(IDC_NOSOUND),

@@ -130,6 +130,11 @@ int EditField::TextRoom() const {
     return w() - Fl::box_dw(box());
 }
 
+bool EditField::Fits(const char* text) const {
+    fl_font(textfont(), textsize());
+    return fl_width(text) <= TextRoom();
+}
+
 // Inserts the longest start of the event's text that keeps the whole text within the field's
 // width, in place of the selection.
 int EditField::InsertFitting() {
@@ -137,11 +142,10 @@ int EditField::InsertFitting() {
     int a = position() < mark() ? position() : mark();
     int b = position() < mark() ? mark() : position();
     std::string insert(Fl::event_text(), static_cast<size_t>(Fl::event_length()));
-    fl_font(textfont(), textsize());
     while (!insert.empty()) {
         std::string candidate =
             text.substr(0, static_cast<size_t>(a)) + insert + text.substr(static_cast<size_t>(b));
-        if (fl_width(candidate.c_str()) <= TextRoom())
+        if (Fits(candidate.c_str()))
             break;
         // One whole UTF-8 character less: its continuation bytes, then its first byte.
         size_t cut = insert.size() - 1;

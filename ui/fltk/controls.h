@@ -15,6 +15,8 @@ class EditField : public Fl_Input {
   public:
     EditField(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
     int handle(int event) override;
+    // Whether text shows whole in the field: typing stops short of a text that does not.
+    bool Fits(const char* text) const;
 
   private:
     int CharBefore(int p) const;

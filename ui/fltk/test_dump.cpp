@@ -15,6 +15,7 @@
 // Without it these functions print nothing.
 #include "res/resource.h"
 #include "ui/fltk/cart_list.h"
+#include "ui/fltk/controls.h"
 #include "ui/fltk/main_window.h"
 #include "ui/fltk/test_dump.h"
 
@@ -26,6 +27,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -37,6 +39,16 @@ Atom g_syncAtom = None;
 int Checked(int id) {
     Fl_Button* b = static_cast<Fl_Button*>(FindControl(id));
     return b ? b->value() : -1;
+}
+
+// How the title field's text sits in it: "full" when it shows whole and one more "w" would
+// not, "room" when a "w" would still fit, "over" when the text does not show whole.
+const char* TitleFit() {
+    auto* field = static_cast<EditField*>(FindControl(IDC_TITLE));
+    std::string text = field->value();
+    return !field->Fits(text.c_str())          ? "over"
+           : field->Fits((text + "w").c_str()) ? "room"
+                                               : "full";
 }
 
 const char* Text(int id) {
@@ -134,6 +146,7 @@ void TestDumpState(const char* tag) {
         std::printf("item %s\n", list->text(i));
     std::printf("selected %d\n", list->value());
     std::printf("title %s\n", Text(IDC_TITLE));
+    std::printf("title_fit %s\n", TitleFit());
     std::printf("frames %s\n", Text(IDC_FRAMES));
     std::printf("usa %d\neurope %d\njapan %d\nnosound %d\nz80 %d\n", Checked(IDC_USA),
                 Checked(IDC_EUROPE), Checked(IDC_JAPAN), Checked(IDC_NOSOUND), Checked(IDC_Z80));
