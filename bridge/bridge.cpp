@@ -21,6 +21,10 @@ constexpr const char* kUsage =
 constexpr const char* kInstallHint =
     "Install the Debian package \"blastem\":  sudo apt install blastem";
 
+constexpr const char* kNoAudioHint =
+    "BlastEm could not open the sound output. Tick No Sound in the launcher to play without "
+    "sound, or check this computer's sound settings.";
+
 // The last of BlastEm's error output, for the message when it stops at once.
 constexpr int kTailCap = 512;
 
@@ -143,13 +147,23 @@ int ExitCodeOf(int status) {
     _exit(127);
 }
 
+// Whether BlastEm's last words say that the sound output could not be opened (SDL's report,
+// and ALSA's when it has no default device).
+bool SaysNoAudio(const char* tail) {
+    return std::strstr(tail, "Unable to open SDL audio") != nullptr ||
+           std::strstr(tail, "Unknown PCM") != nullptr;
+}
+
 void DescribeEnd(int status, long long ms, const char* tail, char* message, int cap) {
     char how[64];
     if (WIFSIGNALED(status))
         Say(how, sizeof how, "ended by signal %d", WTERMSIG(status));
     else
         Say(how, sizeof how, "exit status %d", ExitCodeOf(status));
-    if (tail[0] != '\0')
+    if (SaysNoAudio(tail))
+        Say(message, cap, "%s\n\nBlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
+            kNoAudioHint, ms / 1000.0, how, tail);
+    else if (tail[0] != '\0')
         Say(message, cap, "BlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
             ms / 1000.0, how, tail);
     else
@@ -173,9 +187,13 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
         const char* arg = argv[i];
         if (IsSwitch(arg, "-frame")) {
             frameSwitch = true;
-            // An empty frame value leaves -frame followed by the next switch or the cartridge.
+            // The launcher sends an empty frame value (an empty Frames field) as -frame
+            // followed by the next switch or by the cartridge; BlastEm has no use for the
+            // value either way.
             if (i + 1 < last && !IsKnownSwitch(argv[i + 1]))
                 request->frame = argv[++i];
+            else
+                request->frame = "";
         } else if (IsSwitch(arg, "-nosound")) {
             request->noSound = true;
         } else if (IsSwitch(arg, "-z80")) {
@@ -200,9 +218,8 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
         Say(message, cap, "Unknown switch \"%s\".\n\n%s", cartridge, kUsage);
         return false;
     }
-    if (!frameSwitch || request->frame == nullptr) {
-        Say(message, cap, "The frame value is missing: -frame must be followed by a value.\n\n%s",
-            kUsage);
+    if (!frameSwitch) {
+        Say(message, cap, "The frame value is missing: -frame must be given.\n\n%s", kUsage);
         return false;
     }
     if (IsKnownSwitch(cartridge) || cartridge[0] == '\0') {

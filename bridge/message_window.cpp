@@ -4,8 +4,10 @@
 #include <FL/fl_ask.H>
 #include <FL/x.H>
 
-// Shows text in a small window titled title until the user closes it. Returns 0, showing
-// nothing, when the display cannot be opened.
+#include "ui/fltk/plain_text.h"
+
+// Shows text (which may hold a cartridge path, shown as it is) in a small window titled title
+// until the user closes it. Returns 0, showing nothing, when the display cannot be opened.
 extern "C" __attribute__((visibility("default"))) int ZelkoShowMessage(const char* title,
                                                                        const char* text) {
     Display* display = XOpenDisplay(nullptr);
@@ -13,6 +15,6 @@ extern "C" __attribute__((visibility("default"))) int ZelkoShowMessage(const cha
         return 0;
     fl_open_display(display);
     fl_message_title(title);
-    fl_alert("%s", text);
+    fl_alert("%s", PlainLabelText(text).c_str());
     return 1;
 }

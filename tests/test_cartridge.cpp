@@ -220,18 +220,28 @@ TEST(CartList, MissingOrUnusableDirectoryListsNothing) {
 }
 
 #ifndef _WIN32
+// Links to files count, dot-files are listed as the Win32 build lists them; the same from
+// the current directory, which an empty cartridge directory text names.
 TEST(CartList, PosixFilesLinksAndDotFiles) {
     TempDir dir;
+    qvtest::CurrentDirGuard cwd;
     WriteFile(dir.path / "REAL.BIN", "x");
     WriteFile(dir.path / ".hidden.bin", "x");
+    WriteFile(dir.path / ".bin", "x");
     WriteFile(dir.path / "cart.bin2", "x");
     fs::create_directory(dir.path / "dir.md");
+    fs::create_directory(dir.path / ".dir.bin");
     fs::create_symlink(dir.path / "REAL.BIN", dir.path / "link.smd");
     fs::create_directory_symlink(dir.path / "dir.md", dir.path / "dirlink.bin");
     fs::create_symlink(dir.path / "gone", dir.path / "broken.bin");
-    std::vector<std::string> names;
-    ListCartFiles(dir.dirText().c_str(), &names);
-    EXPECT_EQ(names, (std::vector<std::string>{"link.smd", "REAL.BIN"}));
+    const std::vector<std::string> expected = {".bin", ".hidden.bin", "link.smd", "REAL.BIN"};
+    for (const std::string& text : {dir.dirText(), std::string()}) {
+        SCOPED_TRACE("directory text \"" + text + "\"");
+        fs::current_path(dir.path);
+        std::vector<std::string> names;
+        ListCartFiles(text.c_str(), &names);
+        EXPECT_EQ(names, expected);
+    }
 }
 
 // UTF-8 names as the Win32 list box orders them (measured under Wine): accented letters with

@@ -243,6 +243,18 @@ TEST(StartProgram, QuotingFailureAndNoZombies) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].args, (std::vector<std::string>{"one", "two three", "fou r", ""}));
 
+    // A program named without a directory is found in the current directory (at a launch, the
+    // emulator's), where the Windows start looks before PATH.
+    {
+        qvtest::CurrentDirGuard cwd;
+        fs::path here = qvtest::InstallStub(dir.path / "here");
+        fs::current_path(here.parent_path());
+        ASSERT_TRUE(StartProgram((here.filename().string() + " bare").c_str()));
+        records = qvtest::WaitForStubRecords(here.parent_path(), 1);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].args, (std::vector<std::string>{"bare"}));
+    }
+
     qvtest::WriteFile(dir.path / "notexec", "#!/bin/sh\n");
     struct Row {
         std::string line;

@@ -1,6 +1,6 @@
 // Lists the files of a directory that match wildcard patterns such as "*.bin", as the
-// cartridge list shows them: plain files only, one list in the Win32 list box's order
-// (list_order.cpp).
+// cartridge list shows them: plain files only, names starting with a dot included as the
+// Win32 build lists them, one list in the Win32 list box's order (list_order.cpp).
 #include "platform/dir_list.h"
 
 #include "platform/ascii.h"
@@ -72,17 +72,18 @@ bool Matches(std::string_view name, std::string_view pattern) {
     return EqualNoCase(name, pattern);
 }
 
-// Splits a pattern path into its directory (with its separator, or "." when it has none) and
-// the pattern itself.
+// Splits a pattern path into its directory (with its separator, or "./" when it has none: a
+// bare pattern names the current directory) and the pattern itself.
 void SplitPatternPath(const char* patternPath, std::string* dir, std::string_view* pattern) {
     std::string_view full(patternPath);
     size_t sep = full.rfind('/');
-    *dir = sep == std::string_view::npos ? std::string(".") : std::string(full.substr(0, sep + 1));
+    *dir = sep == std::string_view::npos ? std::string("./") : std::string(full.substr(0, sep + 1));
     *pattern = sep == std::string_view::npos ? full : full.substr(sep + 1);
 }
 
-// Lists dir once for all the patterns given for it. The entry type from the directory is
-// enough for plain files and directories; only links and unknown types need a stat.
+// Lists dir (which ends in its separator) once for all the patterns given for it. The entry
+// type from the directory is enough for plain files and directories; only links and unknown
+// types need a stat.
 void ListDirectory(const std::string& dir, const std::vector<std::string_view>& patterns,
                    std::vector<std::string>* names) {
     DIR* handle = opendir(dir.c_str());
@@ -90,7 +91,7 @@ void ListDirectory(const std::string& dir, const std::vector<std::string_view>& 
         return;
     while (dirent* entry = readdir(handle)) {
         std::string_view name(entry->d_name);
-        if (name.empty() || name[0] == '.')
+        if (name.empty() || name == "." || name == "..")
             continue;
         bool matched = false;
         for (std::string_view pattern : patterns)

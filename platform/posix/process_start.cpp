@@ -3,11 +3,16 @@
 // not wait for it.
 #include "platform/process_start.h"
 
+#include "platform/module_path.h"
+
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +40,31 @@ std::vector<std::string> SplitCommandLine(const char* commandLine) {
     return tokens;
 }
 
+bool IsRunnableFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
+}
+
+// The file a program name without a directory stands for, looked up where the Windows start
+// looks first: the launcher's own directory, then the current directory (at a launch, the
+// emulator's). A name found in neither is left to the search of PATH.
+std::string FindProgram(const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos)
+        return name;
+    char module[PATH_MAX];
+    if (GetModulePath(module, sizeof module)) {
+        if (const char* slash = std::strrchr(module, '/')) {
+            std::string beside(module, static_cast<size_t>(slash - module) + 1);
+            beside += name;
+            if (IsRunnableFile(beside))
+                return beside;
+        }
+    }
+    std::string here = "./" + name;
+    return IsRunnableFile(here) ? here : name;
+}
+
 ssize_t ReadRetrying(int fd, void* buf, size_t size) {
     ssize_t n;
     do {
@@ -55,6 +85,8 @@ bool StartProgram(const char* commandLine) {
     for (std::string& token : tokens)
         argv.push_back(token.data());
     argv.push_back(nullptr);
+    // The command line stays as it is; only the file started is looked up.
+    std::string file = FindProgram(tokens[0]);
 
     // The pipe closes unseen when the program starts; otherwise the child sends its errno.
     int report[2];
@@ -73,7 +105,7 @@ bool StartProgram(const char* commandLine) {
         close(report[0]);
         pid_t program = fork();
         if (program == 0) {
-            execvp(argv[0], argv.data());
+            execvp(file.c_str(), argv.data());
             int error = errno;
             ssize_t ignored = write(report[1], &error, sizeof error);
             (void)ignored;

@@ -112,8 +112,11 @@ class BridgeTest(qvx.unittest.TestCase):
             (["-frame", "9", "-japan", cart], ["-r", "J", "-n", cart], "unset"),
             (["-frame", "1", "-z80", "-japan", cart], ["-r", "J", cart], "unset"),
             (["-frame", "1", "-nosound", "-europe", cart], ["-r", "E", "-n", cart], "dummy"),
-            # A frame value the console has no use for is still a frame value.
+            # A frame value the console has no use for is still a frame value, and an empty
+            # one (the launcher's empty Frames field) is -frame before a switch or the cartridge.
             (["-frame", "12x", cart], ["-r", "U", "-n", cart], "unset"),
+            (["-frame", cart], ["-r", "U", "-n", cart], "unset"),
+            (["-frame", "-nosound", "-japan", cart], ["-r", "J", "-n", cart], "dummy"),
         ]
         for n, (args, expected, audio) in enumerate(cases, 1):
             with self.subTest(args=args):
@@ -150,9 +153,6 @@ class BridgeTest(qvx.unittest.TestCase):
             ("unknown switch", ["-frame", "2", "-pal", cart], {}, 2,
              ['Unknown switch "-pal"', USAGE_LINE]),
             ("unknown switch last", ["-frame", "2", "-fast"], {}, 2, ['Unknown switch "-fast"']),
-            ("empty frame value", ["-frame", cart], {}, 2, ["frame value is missing"]),
-            ("empty frame value before a switch", ["-frame", "-nosound", cart], {}, 2,
-             ["frame value is missing"]),
             ("no -frame", ["-nosound", cart], {}, 2, ["frame value is missing"]),
             ("no arguments", [], {}, 2, ["No cartridge was given"]),
             ("no cartridge", ["-frame", "2", "-z80"], {}, 2, ["No cartridge was given"]),
@@ -190,14 +190,20 @@ class BridgeTest(qvx.unittest.TestCase):
                 self.assertEqual(self.starts(), [])
 
     def test_blastem_failing_at_once_is_shown_with_what_it_said(self):
+        no_audio = "ALSA lib pcm.c: Unknown PCM default\nUnable to open SDL audio: No such device"
         cases = [
-            # environment of the stand-in, the bridge's status, how the message tells the end
+            # environment of the stand-in, the bridge's status, how the message tells the end,
+            # what it says first
             ({"FAKE_STATUS": "1", "FAKE_SAY": "Failed to open the ROM"}, 1,
-             r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$"),
+             r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$", ""),
             ({"FAKE_SIGNAL": "KILL"}, 128 + signal.SIGKILL,
-             r"\(ended by signal %d\).\n$" % signal.SIGKILL),
+             r"\(ended by signal %d\).\n$" % signal.SIGKILL, ""),
+            ({"FAKE_STATUS": "1", "FAKE_SAY": no_audio}, 1,
+             r"\(exit status 1\). It said:\n\n%s\n$" % no_audio,
+             r"BlastEm could not open the sound output. Tick No Sound in the launcher to play "
+             r"without sound, or check this computer's sound settings.\n\n"),
         ]
-        for n, (extra, status, ending) in enumerate(cases, 1):
+        for n, (extra, status, ending, first) in enumerate(cases, 1):
             with self.subTest(extra):
                 proc = self.run_bridge(["-frame", "2", "-z80", self.cart], self.env(**extra))
                 self.dismiss_window(proc)
@@ -205,8 +211,8 @@ class BridgeTest(qvx.unittest.TestCase):
                 self.assertEqual(proc.returncode, status)
                 if "FAKE_SAY" in extra:  # passed on as BlastEm said it
                     self.assertTrue(err.startswith(extra["FAKE_SAY"] + "\n"), err)
-                self.assertRegex(err, r"Zelko.exe: BlastEm stopped [0-9.]+ s after its start " +
-                                 ending)
+                self.assertRegex(err, r"Zelko.exe: " + first +
+                                 r"BlastEm stopped [0-9.]+ s after its start " + ending)
                 self.assertEqual(len(self.starts()), n)
 
     def test_no_display_means_no_window(self):

@@ -1,5 +1,6 @@
 """Launching: a real double-click, the default button, and the exact command line."""
 import os
+import shutil
 import time
 
 import qvx
@@ -75,6 +76,18 @@ class LaunchTest(qvx.LauncherCase):
         # The reload after the delete shows the defaults of a missing section.
         self.wait_last(europe="0", usa="1")
         self.assertTrue(os.path.exists(self.ini))
+
+    def test_a_bare_emulator_name_starts_the_one_beside_the_launcher(self):
+        # Where the Windows start looks first: the launcher's directory, before the current
+        # directory and PATH.
+        shutil.copy2(qvx.TOOLS["stub"], os.path.join(self.app_dir, "Zelko.exe"))
+        with open(self.ini, "w") as f:
+            f.write("[Quorvalis Paths]\nEmulatorPath=Zelko.exe\nCartPath=%s/\n" % self.rom_dir)
+        wid = self.start()
+        self.click(wid, *self.list_row(1), repeat=2)
+        beside = os.path.join(self.app_dir, "zelko.log")
+        qvx.wait_until("a start beside the launcher", lambda: os.path.exists(beside))
+        self.assertEqual(self.zelko_records(), [])
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
 """Start-up: the window, the filled list, the form's defaults and keyboard order."""
+import os
 import subprocess
 import time
 
@@ -85,6 +86,33 @@ class StartupTest(qvx.LauncherCase):
         # Mnemonics: Alt+J checks Japan alone, Alt+N ticks No Sound.
         self.key(wid, "alt+j", "alt+n")
         self.wait_last(usa="0", europe="0", japan="1", nosound="1")
+
+    def test_names_with_a_tab_or_line_break_draw_on_their_own_row(self):
+        # A tab or line break draws as "^I" or "^J" on the name's own row: pixel for pixel
+        # the row of a name written with those two characters.
+        pairs = [("col\tumn.bin", "col^Iumn.bin"), ("two\nrows.bin", "two^Jrows.bin")]
+        for pair in pairs:
+            for name in pair:
+                open(os.path.join(self.rom_dir, name), "wb").close()
+        wid = self.start()
+        items = self.states()[0]["items"]
+        layout = dict(line.split(" ", 1) for line in
+                      self.output().split("layout\n", 1)[1].split("\nend", 1)[0].splitlines())
+        x, y, w, _ = (int(v) for v in layout["items"].split())
+        step = self.row_height()
+        _, _, ww, wh = self.geometry(wid)
+        pixels = subprocess.run(["import", "-window", str(wid), "-depth", "8", "rgb:-"],
+                                env=self.x.env(), stdout=subprocess.PIPE, check=True).stdout
+
+        def row(name):
+            """The pixels of name's row, less the edges a neighbour's descenders reach into.
+            The trace's item lines break where a name does."""
+            top = y + items.index(name.split("\n")[0]) * step
+            return [pixels[(r * ww + x) * 3:(r * ww + x + w) * 3]
+                    for r in range(top + 2, top + step - 2)]
+        self.assertEqual(len(pixels), ww * wh * 3)
+        for odd, written in pairs:
+            self.assertEqual(row(odd), row(written), repr(odd))
 
 
 if __name__ == "__main__":

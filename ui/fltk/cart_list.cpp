@@ -59,7 +59,7 @@ bool StartsWith(const char* item, unsigned c) {
 
 } // namespace
 
-CartList::CartList(int x, int y, int w, int h) : Fl_Hold_Browser(x, y, w, h) {}
+CartList::CartList(int x, int y, int w, int h) : NameList(x, y, w, h) {}
 
 void CartList::ItemArea(int* x, int* y, int* w, int* h, int* itemHeight) const {
     bbox(*x, *y, *w, *h);

@@ -2,9 +2,9 @@
 // list box does (see cart_list.cpp).
 #pragma once
 
-#include <FL/Fl_Hold_Browser.H>
+#include "ui/fltk/name_list.h"
 
-class CartList : public Fl_Hold_Browser {
+class CartList : public NameList {
   public:
     CartList(int x, int y, int w, int h);
     int handle(int event) override;

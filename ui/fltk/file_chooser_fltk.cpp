@@ -4,6 +4,7 @@
 #include "ui/fltk/chooser_paths.h"
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/name_list.h"
 #include "ui/fltk/test_dump.h"
 
 #include <FL/Fl.H>
@@ -170,8 +171,7 @@ ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
     Fl_Double_Window win(DuX(263), DuY(162), title);
     d.win = &win;
     d.dirField = new Fl_Output(DuX(52), DuY(6), DuW(52, 205), DuH(6, 12), "Look &in:");
-    d.list = new Fl_Hold_Browser(DuX(6), DuY(22), DuW(6, 251), DuH(22, 96));
-    d.list->format_char(0); // names are shown as they are, '@' included
+    d.list = new NameList(DuX(6), DuY(22), DuW(6, 251), DuH(22, 96)); // names as they are
     d.list->when(FL_WHEN_RELEASE_ALWAYS);
     d.list->callback(ListCb, &d);
     d.name = new Fl_Input(DuX(58), DuY(124), DuW(58, 145), DuH(124, 12), "File &name:");

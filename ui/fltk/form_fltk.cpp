@@ -6,6 +6,7 @@
 #include "ui/fltk/controls.h"
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
+#include "ui/fltk/plain_text.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Hold_Browser.H>
@@ -100,11 +101,12 @@ bool FormGetSelection(char* buf, int cap) {
 
 // The message box of a failed command: the launcher's caption, an exclamation mark, the text
 // and an OK button, modal over the main window. OK, Enter, Escape and the close box end it.
+// The text may hold a cartridge name, which is shown as it is.
 void FormShowMessage(const char* text) {
     fl_message_font(FL_HELVETICA, DialogFontSize());
     fl_message_title("Quorvalis '95");
     fl_close = "OK";
-    fl_alert("%s", text);
+    fl_alert("%s", PlainLabelText(text).c_str());
 }
 
 void FormShowAbout() {

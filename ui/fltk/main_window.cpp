@@ -157,7 +157,6 @@ Fl_Window* CreateMainWindow() {
     c.cartList = new CartList(DuX(4), DuY(4), DuW(4, 180), DuY(99) - DuY(4) - 1);
     c.cartList->box(FL_DOWN_BOX);
     c.cartList->color(FL_WHITE);
-    c.cartList->format_char(0); // file names are shown as they are, '@' included
     AddFocusReporter(c.cartList, IDC_CARTLIST, QV_LBN_SETFOCUS, QV_LBN_KILLFOCUS);
 
     c.title = new EditField(DuX(4), DuY(99), DuW(4, 180), DuH(99, 12));
