@@ -34,6 +34,27 @@ std::string Rom(const std::string& tail) {
     return std::string(336, '\x01') + tail;
 }
 
+// rom in the interleaved copier layout of .smd files, padded with NULs to whole 16 KiB blocks:
+// a 512-byte header (block count, 0xAA 0xBB at bytes 8 and 9; headerText from byte 336), then
+// per block the odd-addressed bytes and after them the even-addressed ones.
+std::string Interleaved(std::string rom, const std::string& headerText = "") {
+    const size_t block = 16384;
+    rom.resize(rom.empty() ? block : (rom.size() + block - 1) / block * block, '\0');
+    std::string file(512, '\0');
+    file[0] = static_cast<char>(rom.size() / block);
+    file[1] = 3;
+    file[8] = '\xAA';
+    file[9] = '\xBB';
+    file.replace(336, headerText.size(), headerText);
+    for (size_t at = 0; at < rom.size(); at += block) {
+        for (size_t i = 1; i < block; i += 2)
+            file += rom[at + i];
+        for (size_t i = 0; i < block; i += 2)
+            file += rom[at + i];
+    }
+    return file;
+}
+
 } // namespace
 
 TEST(CartTitle, WorkedResults) {
@@ -117,16 +138,51 @@ TEST(CartTitle, ReadFromRomHeader) {
         {"carriage returns do not count", Rom("\r\r" + std::string(47, 'W') + "XYZ"),
          "W" + std::string(46, 'w') + " "},
         {"47 characters at most", Rom(std::string(60, 'M')), "M" + std::string(46, 'm') + " "},
+        {"carriage returns past the first 16 KiB", Rom(std::string(17000, '\r') + "FAR"), "Far "},
     };
+    // Each ROM as it stands and in the interleaved layout: the same title.
     TempDir dir;
     for (const Row& row : rows) {
         qvtest::CurrentDirGuard cwd;
         WriteFile(dir.path / "ROM.BIN", row.bytes);
+        WriteFile(dir.path / "ROM.SMD", Interleaved(row.bytes));
         ASSERT_TRUE(CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str()));
-        char title[256];
-        std::memset(title, '?', sizeof title);
-        title[255] = '\0';
-        EXPECT_EQ(ReadCartTitle("ROM.BIN", title), 1) << row.what;
+        for (const char* name : {"ROM.BIN", "ROM.SMD"}) {
+            char title[256];
+            std::memset(title, '?', sizeof title);
+            title[255] = '\0';
+            EXPECT_EQ(ReadCartTitle(name, title), 1) << row.what << " " << name;
+            EXPECT_EQ(std::string(title), row.title) << row.what << " " << name;
+        }
+    }
+}
+
+// Only the signature with a size of the header plus whole blocks makes a file interleaved;
+// any other file is read at byte 336 as it stands, whatever its extension.
+TEST(CartTitle, InterleavedLayoutOnlyWhenSignatureAndSizeFit) {
+    const std::string rom = Rom(Padded("MOLE QUEST", 48)) + std::string(40000, '\x4E');
+    const std::string copier = Interleaved(rom, Padded("COPIER HEADER", 48));
+    std::string unsigned_ = copier;
+    unsigned_[9] = '\0';
+    struct Row {
+        const char* what;
+        std::string bytes;
+        std::string title;
+    } rows[] = {
+        {"three blocks", copier, "Mole Quest "},
+        {"one byte more", copier + "x", "Copier Header "},
+        {"one byte less", copier.substr(0, copier.size() - 1), "Copier Header "},
+        {"no signature", unsigned_, "Copier Header "},
+        {"header alone", copier.substr(0, 512), "Copier Header "},
+        {"plain image", rom, "Mole Quest "},
+    };
+    TempDir dir;
+    for (const Row& row : rows) {
+        qvtest::CurrentDirGuard cwd;
+        WriteFile(dir.path / "Star.smd", row.bytes);
+        CopyText(g_paths.CartDir, kPathMax, dir.dirText().c_str());
+        char title[256] = "";
+        EXPECT_EQ(ReadCartTitle("Star.smd", title), 1) << row.what;
         EXPECT_EQ(std::string(title), row.title) << row.what;
     }
 }

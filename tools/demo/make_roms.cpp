@@ -5,6 +5,9 @@
 // Where the test cartridge's program was assembled (tools/carts), every image is a copy of
 // it, a real cartridge that shows its title, the region and whether the Z-80 runs, with the
 // header's checksum set. Otherwise each is a header alone.
+//
+// The .smd image is written in the interleaved copier layout such files often have, the others
+// as the console sees them.
 //   make_roms <directory>
 #include <cstddef>
 #include <cstdio>
@@ -22,13 +25,14 @@ namespace {
 struct DemoRom {
     const char* fileName;
     const char* title;
+    bool interleaved;
 };
 
 // Mixed extensions and mixed case, as cartridge directories tend to be.
 constexpr DemoRom kRoms[] = {
-    {"MOLEQST.BIN", "MOLE QUEST"},      {"turbomole.md", "TURBO MOLE QUEST 2"},
-    {"Starfarm.smd", "STAR HARVESTER"}, {"pinball.MGD", "PIXEL PINBALL DELUXE"},
-    {"acorn_racer.bin", "ACORN RACER"}, {"Zephyr.Md", "ZEPHYR KNIGHTS"},
+    {"MOLEQST.BIN", "MOLE QUEST", false},      {"turbomole.md", "TURBO MOLE QUEST 2", false},
+    {"Starfarm.smd", "STAR HARVESTER", true},  {"pinball.MGD", "PIXEL PINBALL DELUXE", false},
+    {"acorn_racer.bin", "ACORN RACER", false}, {"Zephyr.Md", "ZEPHYR KNIGHTS", false},
 };
 
 constexpr long kConsoleOffset = 0x100;
@@ -38,6 +42,8 @@ constexpr int kNameField = 48;
 constexpr long kChecksumOffset = 0x18E;
 constexpr long kHeaderEnd = 0x200;
 constexpr int kHeaderOnlySize = 1024;
+constexpr size_t kCopierHeaderSize = 512;
+constexpr size_t kCopierBlockSize = 16384;
 
 #ifdef QV_CART_PROGRAM
 std::vector<unsigned char> BaseImage() {
@@ -64,7 +70,27 @@ std::vector<unsigned char> BaseImage() {
 void SetChecksum(std::vector<unsigned char>*) {}
 #endif
 
-bool WriteRom(const std::string& path, const char* title) {
+// The interleaved copier layout: a 512-byte header (the block count, 3, and 0xAA 0xBB at bytes
+// 8 and 9), then the ROM, padded with 0xFF to whole 16 KiB blocks, each block holding the
+// odd-addressed bytes of its 16 KiB first and the even-addressed bytes after them.
+std::vector<unsigned char> Interleave(std::vector<unsigned char> rom) {
+    size_t blocks = (rom.size() + kCopierBlockSize - 1) / kCopierBlockSize;
+    rom.resize(blocks * kCopierBlockSize, 0xFF);
+    std::vector<unsigned char> file(kCopierHeaderSize, 0);
+    file[0] = static_cast<unsigned char>(blocks);
+    file[1] = 3;
+    file[8] = 0xAA;
+    file[9] = 0xBB;
+    for (size_t at = 0; at < rom.size(); at += kCopierBlockSize) {
+        for (size_t i = 1; i < kCopierBlockSize; i += 2)
+            file.push_back(rom[at + i]);
+        for (size_t i = 0; i < kCopierBlockSize; i += 2)
+            file.push_back(rom[at + i]);
+    }
+    return file;
+}
+
+bool WriteRom(const std::string& path, const char* title, bool interleaved) {
     std::vector<unsigned char> image = BaseImage();
     if (image.size() < static_cast<size_t>(kHeaderEnd))
         return false;
@@ -77,6 +103,8 @@ bool WriteRom(const std::string& path, const char* title) {
     std::memcpy(image.data() + kDomesticOffset, title, len);
     std::memcpy(image.data() + kNameOffset, title, len);
     SetChecksum(&image);
+    if (interleaved)
+        image = Interleave(image);
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;
@@ -95,7 +123,7 @@ int main(int argc, char** argv) {
     if (!dir.empty() && dir.back() != '/')
         dir += '/';
     for (const DemoRom& rom : kRoms) {
-        if (!WriteRom(dir + rom.fileName, rom.title)) {
+        if (!WriteRom(dir + rom.fileName, rom.title, rom.interleaved)) {
             std::fprintf(stderr, "make_roms: cannot write %s%s\n", dir.c_str(), rom.fileName);
             return 1;
         }
