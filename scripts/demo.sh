@@ -73,8 +73,8 @@ NoSound=0
 Z80=1
 Version=Europe
 Frames=3
-[Starfarm.smd]
-Title=Star Harvester (saved title)
+[turbomole.md]
+Title=Turbo Mole (saved title)
 NoSound=1
 Z80=0
 Version=Japan
