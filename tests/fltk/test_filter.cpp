@@ -1,6 +1,7 @@
 // The first-run dialog's rules: which files the list offers, and what a typed name stands for,
 // checked against real directories.
 #include "ui/fltk/chooser_paths.h"
+#include "ui/fltk/plain_text.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +11,27 @@
 #include <fstream>
 #include <string>
 
+// After GoogleTest: the X headers FLTK includes define names such as None.
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
 namespace fs = std::filesystem;
 
 namespace {
+
+// A message box shows a cartridge name as it is written: FLTK measures the text the launcher hands
+// it, read with its "@" symbol syntax, as wide as the name itself read without that syntax.
+TEST(PlainLabel, NamesWithAtSignsShowAsWritten) {
+    fl_open_display();
+    fl_font(FL_HELVETICA, 14);
+    for (const char* name : {"@Home.bin", "@@x.bin", "a@b.md", "@->.smd", "x@", "The @circle"}) {
+        int plainW = 0, plainH = 0, labelW = 0, labelH = 0;
+        fl_measure(name, plainW, plainH, 0);
+        fl_measure(PlainLabelText(name).c_str(), labelW, labelH, 1);
+        EXPECT_EQ(labelW, plainW) << name;
+        EXPECT_EQ(labelH, plainH) << name;
+    }
+}
 
 TEST(ChooserFilter, PatternListsMatchInAnyCase) {
     const char* carts = "*.bin;*.md;*.mgd;*.smd";
