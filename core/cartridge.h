@@ -3,8 +3,11 @@
 #include <string>
 #include <vector>
 
-// The cartridge patterns, in the order they are requested.
+// The cartridge patterns, in the order they are requested, and the same patterns as the
+// cartridge prompt's filter offers them.
 extern const char* const kCartPatterns[4];
+constexpr const char* kCartFilterDesc = "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)";
+constexpr const char* kCartFilterPattern = "*.bin;*.md;*.mgd;*.smd";
 
 // Byte offset and length of the ROM header's overseas name field, and the line read's capacity.
 constexpr long kHeaderNameOffset = 336;

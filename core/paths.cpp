@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "core/cartridge.h"
 #include "core/settings.h"
 #include "platform/module_path.h"
 #include "platform/profile_store.h"
@@ -138,8 +139,8 @@ void ResolvePathsFromModule(const char* modulePath, FileChooser chooser, void* c
     if (std::strcmp(g_paths.SelectedRom, kNoCarts) == 0) {
         request.fileName = cartFile;
         request.title = "Open a cartridge to locate your cartridge directory";
-        request.filterDesc = "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)";
-        request.filterPattern = "*.bin;*.md;*.mgd;*.smd";
+        request.filterDesc = kCartFilterDesc;
+        request.filterPattern = kCartFilterPattern;
         if (RunPrompt(chooser, context, &request)) {
             CutAfterLastSep(cartFile);
             ToShortPath(cartFile, kPathMax);

@@ -3,27 +3,16 @@
 // Win32 build lists them, one list in the Win32 list box's order (list_order.cpp).
 #include "platform/dir_list.h"
 
-#include "platform/ascii.h"
 #include "platform/posix/list_order.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include <dirent.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 // A name with its place in the list: its group ("[" names last), the drive character of a
 // "[-" name, its sort key; names the list box takes as equal keep a fixed order by their bytes.
@@ -62,29 +51,9 @@ void SortForList(std::vector<std::string>* names) {
     names->swap(sorted);
 }
 
-// A pattern is "*" followed by the ending a name must have, or a plain name.
-bool Matches(std::string_view name, std::string_view pattern) {
-    if (!pattern.empty() && pattern[0] == '*') {
-        std::string_view ending = pattern.substr(1);
-        return name.size() >= ending.size() &&
-               EqualNoCase(name.substr(name.size() - ending.size()), ending);
-    }
-    return EqualNoCase(name, pattern);
-}
-
-// Splits a pattern path into its directory (with its separator, or "./" when it has none: a
-// bare pattern names the current directory) and the pattern itself.
-void SplitPatternPath(const char* patternPath, std::string* dir, std::string_view* pattern) {
-    std::string_view full(patternPath);
-    size_t sep = full.rfind('/');
-    *dir = sep == std::string_view::npos ? std::string("./") : std::string(full.substr(0, sep + 1));
-    *pattern = sep == std::string_view::npos ? full : full.substr(sep + 1);
-}
-
-// Lists dir (which ends in its separator) once for all the patterns given for it. The entry
-// type from the directory is enough for plain files and directories; only links and unknown
-// types need a stat.
-void ListDirectory(const std::string& dir, const std::vector<std::string_view>& patterns,
+// Lists dir (which ends in its separator) once for all the patterns. The entry type from the
+// directory is enough for plain files and directories; only links and unknown types need a stat.
+void ListDirectory(const std::string& dir, const std::vector<std::string>& patterns,
                    std::vector<std::string>* names) {
     DIR* handle = opendir(dir.c_str());
     if (handle == nullptr)
@@ -93,9 +62,10 @@ void ListDirectory(const std::string& dir, const std::vector<std::string_view>& 
         std::string_view name(entry->d_name);
         if (name.empty() || name == "." || name == "..")
             continue;
+        // Letters match without regard to case, and "*" matches a leading dot too.
         bool matched = false;
-        for (std::string_view pattern : patterns)
-            matched = matched || Matches(name, pattern);
+        for (const std::string& pattern : patterns)
+            matched = matched || fnmatch(pattern.c_str(), entry->d_name, FNM_CASEFOLD) == 0;
         if (!matched)
             continue;
         if (entry->d_type != DT_REG) {
@@ -117,29 +87,18 @@ void ListDirectory(const std::string& dir, const std::vector<std::string_view>& 
 void ListMatchingFiles(const char* const* patternPaths, int count,
                        std::vector<std::string>* names) {
     names->clear();
-    // One pass over each directory, with every pattern asked for in it.
-    std::vector<bool> done(count > 0 ? count : 0, false);
+    if (count <= 0)
+        return;
+    // The directory of the first pattern path (with its separator, or "./" when it has none: a
+    // bare pattern names the current directory), listed once for every pattern.
+    std::string_view first(patternPaths[0]);
+    size_t sep = first.rfind('/');
+    std::string dir = sep == std::string_view::npos ? "./" : std::string(first.substr(0, sep + 1));
+    std::vector<std::string> patterns;
     for (int i = 0; i < count; ++i) {
-        if (done[i])
-            continue;
-        std::string dir;
-        std::string_view pattern;
-        SplitPatternPath(patternPaths[i], &dir, &pattern);
-        std::vector<std::string_view> patterns;
-        for (int j = i; j < count; ++j) {
-            std::string otherDir;
-            std::string_view other;
-            SplitPatternPath(patternPaths[j], &otherDir, &other);
-            if (done[j] || otherDir != dir)
-                continue;
-            done[j] = true;
-            if (!other.empty())
-                patterns.push_back(other);
-        }
-        if (!patterns.empty())
-            ListDirectory(dir, patterns, names);
+        std::string_view path(patternPaths[i]);
+        patterns.emplace_back(path.substr(path.rfind('/') + 1));
     }
+    ListDirectory(dir, patterns, names);
     SortForList(names);
-    // A name matched by more than one pattern is listed once.
-    names->erase(std::unique(names->begin(), names->end()), names->end());
 }
