@@ -57,8 +57,7 @@ inline string_view TrimBlanks(string_view s) {
 }
 
 // Section and key names as callers give them: blanks around them do not count, for reads, writes
-// and deletes alike. (The platform's delete takes the name as given, so there a section whose
-// name starts or ends with a blank is saved and loaded but never deleted.)
+// and deletes alike.
 inline string_view CallerName(const char* s) {
     return TrimBlanks(s ? string_view(s) : string_view());
 }
