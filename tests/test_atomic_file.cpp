@@ -30,8 +30,10 @@
 
 namespace fs = std::filesystem;
 using qvtest::kSkipped;
+using qvtest::NamesIn;
 using qvtest::ReadFile;
 using qvtest::RunInChild;
+using qvtest::StatOf;
 using qvtest::TempDir;
 using qvtest::WriteFile;
 
@@ -60,19 +62,6 @@ extern "C" int flock(int fd, int op) noexcept {
 namespace {
 
 constexpr uid_t kNobody = 65534;
-
-std::set<std::string> NamesIn(const fs::path& dir) {
-    std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.insert(e.path().filename().string());
-    return names;
-}
-
-struct stat StatOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-    return st;
-}
 
 void SetModifiedAgo(const std::string& path, int seconds) {
     struct timespec t[2];

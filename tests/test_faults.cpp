@@ -31,6 +31,7 @@
 #include "support/test_util.h"
 
 namespace fs = std::filesystem;
+using qvtest::CurrentDirGuard;
 using qvtest::kSkipped;
 using qvtest::MakeSettings;
 using qvtest::ReadFile;
@@ -88,17 +89,6 @@ struct SettingsDir {
         for (const auto& e : fs::directory_iterator(dir.path))
             names.insert(e.path().filename().string());
         return names;
-    }
-};
-
-// A load that builds a title from the ROM header changes the current directory; the test puts
-// it back so no later test runs in a removed directory.
-struct KeepCurrentDir {
-    std::error_code ec;
-    fs::path saved = fs::current_path(ec);
-    ~KeepCurrentDir() {
-        if (!saved.empty())
-            fs::current_path(saved, ec);
     }
 };
 
@@ -276,7 +266,7 @@ TEST(Faults, ReadOnlySettingsFileLeavesPreviousFile) {
 // A settings path that names a directory: saves and deletes fail, nothing in or beside the
 // directory changes, and loads give the defaults.
 TEST(Faults, SettingsPathIsDirectory) {
-    KeepCurrentDir keep;
+    CurrentDirGuard keep; // a load that builds a title changes the current directory
     TempDir dir;
     fs::path ini = dir.path / kIniFileName;
     fs::create_directory(ini);
@@ -465,7 +455,7 @@ TEST(Faults, HandEditBetweenReadsIsSeen) {
         {"rewritten in place, same size", Edit::InPlaceSameSize, "Sorted!"},
         {"file removed", Edit::Removed, "Turbo Mole Quest "},
     };
-    KeepCurrentDir keep;
+    CurrentDirGuard keep; // a load that builds a title changes the current directory
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         TempDir dir;

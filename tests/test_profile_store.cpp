@@ -228,23 +228,8 @@ TEST(ProfileStore, Utf16FileIsReadAndStaysUtf16) {
 
 #ifndef _WIN32
 
-namespace {
-
-struct stat StatOf(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
-    return st;
-}
-
-size_t EntriesIn(const TempDir& dir) {
-    size_t n = 0;
-    for (auto it = std::filesystem::directory_iterator(dir.path);
-         it != std::filesystem::directory_iterator(); ++it)
-        ++n;
-    return n;
-}
-
-} // namespace
+using qvtest::NamesIn;
+using qvtest::StatOf;
 
 TEST(ProfileStorePosix, WriteChangesOnlyTheLineConcerned) {
     TempDir dir;
@@ -295,7 +280,7 @@ TEST(ProfileStorePosix, WriteChangesOnlyTheLineConcerned) {
     ASSERT_TRUE(ProfileWriteString("s", "b", "2", ini.c_str()));
     ASSERT_TRUE(ProfileWriteString("t", "c", "3", ini.c_str()));
     EXPECT_EQ(ReadFile(ini), "[s]\na=1\nb=2\n[t]\nc=3\n");
-    EXPECT_EQ(EntriesIn(dir), 1u) << "a temporary file was left behind";
+    EXPECT_EQ(NamesIn(dir.path).size(), 1u) << "a temporary file was left behind";
 }
 
 TEST(ProfileStorePosix, UnchangedWritesAndMissingDeletesDoNotRewrite) {
@@ -389,13 +374,6 @@ long long BytesReadSoFar() {
             return value;
     }
     return -1;
-}
-
-std::set<std::string> NamesIn(const TempDir& dir) {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path))
-        names.insert(e.path().filename().string());
-    return names;
 }
 
 std::string Replace(std::string s, const std::string& from, const std::string& to) {
@@ -539,7 +517,7 @@ TEST(ProfileStorePosix, GroupWriteGivesTheBytesOfSingleWrites) {
             for (const ProfileEntry& e : gr.entries)
                 EXPECT_TRUE(ProfileWriteString(gr.section, e.key, e.value, single.c_str()));
             EXPECT_EQ(ReadFile(whole), ReadFile(single)) << "file " << f << ", group " << g;
-            EXPECT_EQ(NamesIn(dir).size(), 2u) << "file " << f << ", group " << g;
+            EXPECT_EQ(NamesIn(dir.path).size(), 2u) << "file " << f << ", group " << g;
         }
     }
     // A group that changes nothing does not rewrite the file.
@@ -616,7 +594,7 @@ TEST(ProfileStorePosix, WritesThatWouldReadBackAsSomethingElseAreRefused) {
         if (!c.stored) {
             EXPECT_EQ(ReadFile(ini), original) << c.key;
         }
-        EXPECT_EQ(NamesIn(dir).size(), 1u) << c.key;
+        EXPECT_EQ(NamesIn(dir.path).size(), 1u) << c.key;
     }
 }
 
@@ -769,7 +747,7 @@ TEST(ProfileStorePosix, ConcurrentWritersOfDifferentSectionsLoseNothing) {
         }
     }
     EXPECT_EQ(Read(ini, "Quorvalis Paths", "CartPath", ""), "/roms/");
-    EXPECT_EQ(EntriesIn(dir), 1u);
+    EXPECT_EQ(NamesIn(dir.path).size(), 1u);
 }
 
 #endif

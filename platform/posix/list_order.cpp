@@ -150,7 +150,7 @@ static_assert(kListOrderTopWeight < kUnknownPrimary, "table weights must stay be
 
 void AppendListOrderKey(std::string_view name, std::string* key) {
     // The levels' buffers are kept from one name to the next: a listing builds thousands.
-    static thread_local KeyLevels k;
+    static KeyLevels k;
     k.primary.clear();
     k.accent.clear();
     k.later.clear();

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #ifdef _WIN32
 #include <process.h>
 #define qv_getpid _getpid
@@ -61,9 +63,11 @@ std::string TempDir::file(const std::string& name) const {
     return (path / name).string();
 }
 
-void WriteFile(const fs::path& p, const std::string& bytes) {
+bool WriteFile(const fs::path& p, const std::string& bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return !out.fail();
 }
 
 std::string ReadFile(const fs::path& p) {
@@ -78,6 +82,48 @@ std::string ReadFile(const fs::path& p) {
 bool FileExists(const fs::path& p) {
     std::error_code ec;
     return fs::exists(p, ec);
+}
+
+std::vector<std::string> LinesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+std::set<std::string> NamesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+        names.insert(e.path().filename().string());
+    return names;
+}
+
+#ifndef _WIN32
+struct stat StatOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+#endif
+
+CurrentDirGuard::CurrentDirGuard() : saved(fs::current_path()) {}
+CurrentDirGuard::~CurrentDirGuard() {
+    std::error_code ec;
+    fs::current_path(saved, ec);
+}
+
+bool SamePath(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    return fs::equivalent(a, b, ec);
 }
 
 CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,

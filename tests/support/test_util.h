@@ -1,7 +1,14 @@
-// Small helpers shared by the tests: temporary directories and whole-file I/O.
+// Small helpers shared by the tests: temporary directories, whole-file I/O, directory listings
+// and the current directory.
 #pragma once
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "core/cart_settings.h"
 
@@ -21,9 +28,31 @@ struct TempDir {
     std::string file(const std::string& name) const;
 };
 
-void WriteFile(const std::filesystem::path& p, const std::string& bytes);
+// Replaces p's contents with bytes; false when they could not all be written.
+bool WriteFile(const std::filesystem::path& p, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& p); // empty when missing
 bool FileExists(const std::filesystem::path& p);
+// text's lines, without their line breaks (LF or CR LF).
+std::vector<std::string> LinesOf(const std::string& text);
+
+// The names of the entries of dir.
+std::set<std::string> NamesIn(const std::filesystem::path& dir);
+#ifndef _WIN32
+// stat of path; a failure fails the test.
+struct stat StatOf(const std::string& path);
+#endif
+
+// Restores the process's current directory when it goes out of scope.
+struct CurrentDirGuard {
+    CurrentDirGuard();
+    ~CurrentDirGuard();
+    CurrentDirGuard(const CurrentDirGuard&) = delete;
+    CurrentDirGuard& operator=(const CurrentDirGuard&) = delete;
+    std::filesystem::path saved;
+};
+
+// True when a and b name the same existing directory or file.
+bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);
 
 // A cartridge's settings as the form would hand them to a save.
 CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,

@@ -1,7 +1,6 @@
 #include "support/zelko_log.h"
 
 #include <chrono>
-#include <sstream>
 #include <thread>
 
 #include "support/test_util.h"
@@ -27,13 +26,9 @@ fs::path InstallStub(const fs::path& dir) {
 
 std::vector<StubRecord> ReadStubLog(const fs::path& dir) {
     std::vector<StubRecord> records;
-    std::istringstream in(ReadFile(dir / "zelko.log"));
-    std::string line;
     StubRecord current;
     bool open = false;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string& line : LinesOf(ReadFile(dir / "zelko.log"))) {
         if (line == "BEGIN") {
             current = StubRecord();
             open = true;
@@ -61,17 +56,6 @@ std::vector<StubRecord> WaitForStubRecords(const fs::path& dir, size_t count, in
             return records;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-}
-
-CurrentDirGuard::CurrentDirGuard() : saved(fs::current_path()) {}
-CurrentDirGuard::~CurrentDirGuard() {
-    std::error_code ec;
-    fs::current_path(saved, ec);
-}
-
-bool SamePath(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    return fs::equivalent(a, b, ec);
 }
 
 } // namespace qvtest

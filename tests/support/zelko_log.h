@@ -24,16 +24,4 @@ std::vector<StubRecord> ReadStubLog(const std::filesystem::path& dir);
 std::vector<StubRecord> WaitForStubRecords(const std::filesystem::path& dir, size_t count,
                                            int timeoutMs = 10000);
 
-// Restores the process's current directory when it goes out of scope.
-struct CurrentDirGuard {
-    CurrentDirGuard();
-    ~CurrentDirGuard();
-    CurrentDirGuard(const CurrentDirGuard&) = delete;
-    CurrentDirGuard& operator=(const CurrentDirGuard&) = delete;
-    std::filesystem::path saved;
-};
-
-// True when a and b name the same existing directory or file.
-bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);
-
 } // namespace qvtest

@@ -3,9 +3,11 @@
 // user would: the first-run prompts, the main window's controls, the settings file, the
 // stand-in emulator's record of how it was started, the About box and the ways to quit.
 //
-// Usage: qv_e2e <Quorvalis.exe> <stand-in Zelko.exe>
+// Usage: qv_e2e [GoogleTest flags] <Quorvalis.exe> <stand-in Zelko.exe>
 //        qv_e2e --pose <dir> <Quorvalis.exe> <stand-in Zelko.exe>
-// Unix paths (/a/b) are taken as Wine's Z:\a\b. The second form arranges the windows for
+// Unix paths (/a/b) are taken as Wine's Z:\a\b. The first form is one GoogleTest test, its
+// steps in order on one launcher process; its files and the stand-in emulator's log are read
+// with the shared test support (tests/support/). The second form arranges the windows for
 // screenshots: it writes <dir>\ready-main (and later ready-about) holding the window's screen
 // rectangle, and goes on when <dir>\shot-main (shot-about) appears.
 #include <windows.h>
@@ -17,33 +19,13 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "res/resource.h"
+#include "support/test_util.h"
+#include "support/zelko_log.h"
 
 namespace {
-
-// ---- results ------------------------------------------------------------------------------
-
-int g_passed = 0;
-int g_failed = 0;
-
-void Check(bool ok, const char* what, const std::string& detail = std::string()) {
-    if (ok) {
-        ++g_passed;
-        std::printf("[  OK  ] %s\n", what);
-    } else {
-        ++g_failed;
-        std::printf("[ FAIL ] %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
-    }
-    std::fflush(stdout);
-}
-
-void CheckEq(const std::string& got, const std::string& want, const char* what) {
-    Check(got == want, what, "got \"" + got + "\", want \"" + want + "\"");
-}
-
-void CheckEqInt(long long got, long long want, const char* what) {
-    Check(got == want, what, "got " + std::to_string(got) + ", want " + std::to_string(want));
-}
 
 // ---- small helpers ------------------------------------------------------------------------
 
@@ -87,43 +69,6 @@ bool SameText(const std::string& a, const std::string& b) {
     return lstrcmpiA(a.c_str(), b.c_str()) == 0;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    std::string text;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr)
-        return text;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, n);
-    std::fclose(f);
-    return text;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        return false;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        pos = end + 1;
-    }
-    return lines;
-}
-
 // One settings file section as (key, value) pairs in file order; found tells whether the
 // section exists. Names match without regard to case, as the launcher's reads do.
 struct IniSection {
@@ -134,7 +79,7 @@ struct IniSection {
 IniSection ReadIniSection(const std::string& path, const std::string& section) {
     IniSection result;
     bool inside = false;
-    for (const std::string& line : SplitLines(ReadWholeFile(path))) {
+    for (const std::string& line : qvtest::LinesOf(qvtest::ReadFile(path))) {
         if (!line.empty() && line[0] == '[') {
             // The name runs to the last ']' of the line, as the platform reads it.
             size_t close = line.rfind(']');
@@ -161,36 +106,6 @@ std::string IniKeys(const IniSection& s) {
     for (const auto& kv : s.entries)
         keys += (keys.empty() ? "" : ",") + kv.first;
     return keys;
-}
-
-// ---- the stand-in emulator's log ------------------------------------------------------------
-
-struct StubRecord {
-    std::string cmdline;
-    std::string cwd;
-    std::vector<std::string> args;
-};
-
-std::vector<StubRecord> ReadStubLog(const std::string& path) {
-    std::vector<StubRecord> records;
-    StubRecord cur;
-    bool open = false;
-    for (const std::string& line : SplitLines(ReadWholeFile(path))) {
-        if (line == "BEGIN") {
-            cur = StubRecord();
-            open = true;
-        } else if (line == "END" && open) {
-            records.push_back(cur);
-            open = false;
-        } else if (line.rfind("cmdline=", 0) == 0) {
-            cur.cmdline = line.substr(8);
-        } else if (line.rfind("cwd=", 0) == 0) {
-            cur.cwd = line.substr(4);
-        } else if (line.rfind("arg=", 0) == 0) {
-            cur.args.push_back(line.substr(4));
-        }
-    }
-    return records;
 }
 
 // ---- windows of another process -------------------------------------------------------------
@@ -379,7 +294,7 @@ void WaitIdle(Launcher* l) {
 struct Tree {
     std::string base;
     std::string launcherDir, launcherExe, iniPath;
-    std::string emuDir, emuExe, stubLog;
+    std::string emuDir, emuExe;
     std::string cartDir;
 };
 
@@ -413,7 +328,6 @@ bool MakeTree(const std::string& base, const std::string& launcher, const std::s
     t->iniPath = t->launcherDir + "\\Quorvalis.ini";
     t->emuDir = base + "\\Emulator Files";
     t->emuExe = t->emuDir + "\\Zelko.exe";
-    t->stubLog = t->emuDir + "\\zelko.log";
     t->cartDir = base + "\\Cartridge Library";
     bool ok = CreateDirectoryA(base.c_str(), nullptr) &&
               CreateDirectoryA(t->launcherDir.c_str(), nullptr) &&
@@ -423,14 +337,14 @@ bool MakeTree(const std::string& base, const std::string& launcher, const std::s
               CopyFileA(launcher.c_str(), t->launcherExe.c_str(), FALSE) &&
               CopyFileA(stub.c_str(), t->emuExe.c_str(), FALSE);
     for (const RomSpec& r : kRoms)
-        ok = ok && WriteWholeFile(t->cartDir + "\\" + r.file, RomImage(r.header));
-    ok = ok && WriteWholeFile(t->cartDir + "\\README.TXT", "not a cartridge\r\n");
+        ok = ok && qvtest::WriteFile(t->cartDir + "\\" + r.file, RomImage(r.header));
+    ok = ok && qvtest::WriteFile(t->cartDir + "\\README.TXT", "not a cartridge\r\n");
     // Options stored before the first start: a full set for ZETA.SMD (a frame value of 0 is
     // shown as 9) and an empty title for ALPHA.MD (built from its header).
-    ok = ok && WriteWholeFile(t->iniPath, "[ZETA.SMD]\r\nTitle=Zeta Custom\r\nNoSound=1\r\n"
-                                          "Z80=1\r\nVersion=Japan\r\nFrames=0\r\n"
-                                          "[ALPHA.MD]\r\nTitle=\r\nNoSound=0\r\nZ80=1\r\n"
-                                          "Version=Europe\r\nFrames=4\r\n");
+    ok = ok && qvtest::WriteFile(t->iniPath, "[ZETA.SMD]\r\nTitle=Zeta Custom\r\nNoSound=1\r\n"
+                                             "Z80=1\r\nVersion=Japan\r\nFrames=0\r\n"
+                                             "[ALPHA.MD]\r\nTitle=\r\nNoSound=0\r\nZ80=1\r\n"
+                                             "Version=Europe\r\nFrames=4\r\n");
     return ok;
 }
 
@@ -482,62 +396,66 @@ const char* const kCartPrompt = "Open a cartridge to locate your cartridge direc
 
 // First start in a fresh directory: both prompts, one of them cancelled once.
 bool TestFirstRun(const Tree& t, Launcher* l) {
-    Check(StartLauncher(t.launcherExe, t.base, l), "launcher starts and shows its main window");
+    EXPECT_TRUE(StartLauncher(t.launcherExe, t.base, l))
+        << "launcher starts and shows its main window";
     if (l->main == nullptr)
         return false;
     DWORD pid = l->pi.dwProcessId;
 
     HWND dlg = WaitTopWindow(pid, "#32770", kEmuPrompt);
-    Check(dlg != nullptr, "emulator prompt appears, titled \"Find Zelko.exe\"");
+    EXPECT_TRUE(dlg != nullptr) << "emulator prompt appears, titled \"Find Zelko.exe\"";
     if (dlg == nullptr)
         return false;
     // The main window is up, centred and titled before the prompt, its list still empty.
-    Check(IsWindowVisible(l->main) != 0, "main window visible while the prompt is open");
-    CheckEqInt(Send(GetDlgItem(l->main, IDC_CARTLIST), LB_GETCOUNT, 0, 0), 0,
-               "cartridge list still empty during the prompts");
-    Check(!IsChecked(l->main, IDC_USA), "USA not yet checked during the prompts");
-    CheckEq(Text(GetDlgItem(l->main, IDC_FRAMES)), "", "frame value not yet set during prompts");
-    Check(GetWindow(dlg, GW_OWNER) == l->main, "emulator prompt is owned by the main window");
-    CheckEq(Text(FileNameEdit(dlg)), "Zelko.exe", "emulator prompt pre-filled with Zelko.exe");
-    CheckEq(Text(GetDlgItem(dlg, kFilterCombo)), "Zelko.exe", "emulator prompt filter");
+    EXPECT_TRUE(IsWindowVisible(l->main) != 0) << "main window visible while the prompt is open";
+    EXPECT_EQ(Send(GetDlgItem(l->main, IDC_CARTLIST), LB_GETCOUNT, 0, 0), 0)
+        << "cartridge list still empty during the prompts";
+    EXPECT_TRUE(!IsChecked(l->main, IDC_USA)) << "USA not yet checked during the prompts";
+    EXPECT_EQ(Text(GetDlgItem(l->main, IDC_FRAMES)), "")
+        << "frame value not yet set during prompts";
+    EXPECT_TRUE(GetWindow(dlg, GW_OWNER) == l->main)
+        << "emulator prompt is owned by the main window";
+    EXPECT_EQ(Text(FileNameEdit(dlg)), "Zelko.exe") << "emulator prompt pre-filled with Zelko.exe";
+    EXPECT_EQ(Text(GetDlgItem(dlg, kFilterCombo)), "Zelko.exe") << "emulator prompt filter";
 
     // Cancelled: the same prompt comes back.
     PostMessageA(GetDlgItem(dlg, IDCANCEL), BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return !IsWindow(dlg); }), "cancelled emulator prompt closes");
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dlg); })) << "cancelled emulator prompt closes";
     dlg = WaitTopWindow(pid, "#32770", kEmuPrompt);
-    Check(dlg != nullptr, "cancelled emulator prompt is shown again");
+    EXPECT_TRUE(dlg != nullptr) << "cancelled emulator prompt is shown again";
     if (dlg == nullptr)
         return false;
-    CheckEq(Text(FileNameEdit(dlg)), "Zelko.exe", "re-shown prompt still holds Zelko.exe");
+    EXPECT_EQ(Text(FileNameEdit(dlg)), "Zelko.exe") << "re-shown prompt still holds Zelko.exe";
 
     AnswerPrompt(dlg, t.emuExe);
 
     dlg = WaitTopWindow(pid, "#32770", kCartPrompt);
-    Check(dlg != nullptr, "cartridge prompt appears with its title");
+    EXPECT_TRUE(dlg != nullptr) << "cartridge prompt appears with its title";
     if (dlg == nullptr)
         return false;
-    Check(FindTopWindow(pid, "#32770", kEmuPrompt) == nullptr, "emulator prompt has closed");
-    CheckEq(Text(FileNameEdit(dlg)), "", "cartridge prompt starts with an empty file name");
-    CheckEq(Text(GetDlgItem(dlg, kFilterCombo)), "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)",
-            "cartridge prompt filter");
+    EXPECT_TRUE(FindTopWindow(pid, "#32770", kEmuPrompt) == nullptr)
+        << "emulator prompt has closed";
+    EXPECT_EQ(Text(FileNameEdit(dlg)), "") << "cartridge prompt starts with an empty file name";
+    EXPECT_EQ(Text(GetDlgItem(dlg, kFilterCombo)), "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)")
+        << "cartridge prompt filter";
     AnswerPrompt(dlg, t.cartDir + "\\MOLEQST.BIN");
 
     HWND list = GetDlgItem(l->main, IDC_CARTLIST);
-    Check(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) > 0; }),
-          "cartridge list filled after the prompts");
-    Check(WaitFor([&] { return Text(GetDlgItem(l->main, IDC_FRAMES)) == "2"; }),
-          "start-up completes with the frame value set");
+    EXPECT_TRUE(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) > 0; }))
+        << "cartridge list filled after the prompts";
+    EXPECT_TRUE(WaitFor([&] { return Text(GetDlgItem(l->main, IDC_FRAMES)) == "2"; }))
+        << "start-up completes with the frame value set";
 
     IniSection paths = ReadIniSection(t.iniPath, "Quorvalis Paths");
-    Check(paths.found, "settings file holds the section \"Quorvalis Paths\"");
-    CheckEq(IniValue(paths, "QuorvalisPath"), ShortPath(t.launcherDir + "\\"),
-            "QuorvalisPath: the launcher's directory, short form, with backslash");
-    CheckEq(IniValue(paths, "EmulatorPath"), ShortPath(t.emuExe),
-            "EmulatorPath: the chosen emulator, short form");
-    CheckEq(IniValue(paths, "CartPath"), ShortPath(t.cartDir + "\\"),
-            "CartPath: the chosen cartridge's directory, short form, with backslash");
-    Check(ReadIniSection(t.iniPath, "ZETA.SMD").found,
-          "stored cartridge sections survive the first run");
+    EXPECT_TRUE(paths.found) << "settings file holds the section \"Quorvalis Paths\"";
+    EXPECT_EQ(IniValue(paths, "QuorvalisPath"), ShortPath(t.launcherDir + "\\"))
+        << "QuorvalisPath: the launcher's directory, short form, with backslash";
+    EXPECT_EQ(IniValue(paths, "EmulatorPath"), ShortPath(t.emuExe))
+        << "EmulatorPath: the chosen emulator, short form";
+    EXPECT_EQ(IniValue(paths, "CartPath"), ShortPath(t.cartDir + "\\"))
+        << "CartPath: the chosen cartridge's directory, short form, with backslash";
+    EXPECT_TRUE(ReadIniSection(t.iniPath, "ZETA.SMD").found)
+        << "stored cartridge sections survive the first run";
     return true;
 }
 
@@ -552,20 +470,22 @@ struct ControlSpec {
 // The main window: class, caption, each control in template order, defaults, the spin control.
 void TestMainWindow(Launcher* l) {
     HWND w = l->main;
-    CheckEq(ClassOf(w), "Quorvalis", "main window class");
-    CheckEq(Text(w), "Quorvalis '95", "main window caption");
+    EXPECT_EQ(ClassOf(w), "Quorvalis") << "main window class";
+    EXPECT_EQ(Text(w), "Quorvalis '95") << "main window caption";
     LONG style = StyleOf(w);
-    Check((style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)) ==
-                  (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX) &&
-              !(style & (WS_MAXIMIZEBOX | WS_THICKFRAME)),
-          "main window: caption, system menu, minimize box only; fixed size");
+    EXPECT_TRUE((style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX)) ==
+                    (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX) &&
+                !(style & (WS_MAXIMIZEBOX | WS_THICKFRAME)))
+        << "main window: caption, system menu, minimize box only; fixed size";
     RECT rc;
     GetWindowRect(w, &rc);
     int cx = (rc.left + rc.right) / 2, cy = (rc.top + rc.bottom) / 2;
     int sx = GetSystemMetrics(SM_CXSCREEN) / 2, sy = GetSystemMetrics(SM_CYSCREEN) / 2;
-    Check(std::abs(cx - sx) <= 2 && std::abs(cy - sy) <= 2, "main window is centred on screen",
-          std::to_string(cx) + "," + std::to_string(cy) + " vs " + std::to_string(sx) + "," +
-              std::to_string(sy));
+    EXPECT_TRUE(std::abs(cx - sx) <= 2 && std::abs(cy - sy) <= 2)
+        << "main window is centred on screen"
+        << ": "
+        << std::to_string(cx) + "," + std::to_string(cy) + " vs " + std::to_string(sx) + "," +
+               std::to_string(sy);
 
     const ControlSpec controls[] = {
         // WS_VSCROLL is cleared by the list itself while all items fit.
@@ -588,15 +508,18 @@ void TestMainWindow(Launcher* l) {
     for (const ControlSpec& c : controls) {
         HWND h = GetDlgItem(w, c.id);
         std::string what = "control " + std::to_string(c.id) + " \"" + c.text + "\"";
-        Check(h != nullptr && SameText(ClassOf(h), c.cls), (what + ": class").c_str(), ClassOf(h));
-        CheckEq(Text(h), c.text, (what + ": text").c_str());
+        EXPECT_TRUE(h != nullptr && SameText(ClassOf(h), c.cls)) << what + ": class"
+                                                                 << ": " << ClassOf(h);
+        EXPECT_EQ(Text(h), c.text) << what + ": text";
         LONG s = StyleOf(h);
-        Check((s & c.styles) == c.styles && (s & c.absent) == 0 && (s & WS_VISIBLE),
-              (what + ": styles").c_str(), std::to_string(s));
+        EXPECT_TRUE((s & c.styles) == c.styles && (s & c.absent) == 0 && (s & WS_VISIBLE))
+            << what + ": styles"
+            << ": " << std::to_string(s);
         // The dialog's 3-D look turns a plain border into a sunken client edge.
-        if (c.id == IDC_CARTLIST || c.id == IDC_TITLE || c.id == IDC_FRAMES)
-            Check((s & WS_BORDER) || (GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_CLIENTEDGE),
-                  (what + ": has a border").c_str());
+        if (c.id == IDC_CARTLIST || c.id == IDC_TITLE || c.id == IDC_FRAMES) {
+            EXPECT_TRUE((s & WS_BORDER) || (GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_CLIENTEDGE))
+                << what + ": has a border";
+        }
     }
 
     // Template order (the tab order): the children in creation order, group boxes last.
@@ -605,40 +528,40 @@ void TestMainWindow(Launcher* l) {
         int id = GetDlgCtrlID(h);
         order.push_back(id == 0xFFFF || id == -1 ? Text(h) : std::to_string(id));
     }
-    CheckEq(Join(order), "101,103,110,108,109,111,112,106,107,102,104,113,105,100,Version,Frames",
-            "controls in template order, the group boxes last");
+    EXPECT_EQ(Join(order), "101,103,110,108,109,111,112,106,107,102,104,113,105,100,Version,Frames")
+        << "controls in template order, the group boxes last";
 
     HWND list = GetDlgItem(w, IDC_CARTLIST);
-    CheckEq(Join(ListItems(list)), "ALPHA.MD,BETA.MGD,MOLEQST.BIN,ZETA.SMD,[BIOS] Mole.bin",
-            "list holds the five cartridges sorted; no README.TXT, no GAMES.BIN directory");
-    CheckEqInt(Send(list, LB_GETCURSEL, 0, 0), LB_ERR, "no cartridge selected after start-up");
-    Check(IsChecked(w, IDC_USA) && !IsChecked(w, IDC_EUROPE) && !IsChecked(w, IDC_JAPAN),
-          "USA checked after start-up");
-    Check(!IsChecked(w, IDC_NOSOUND) && !IsChecked(w, IDC_Z80),
-          "both check boxes unchecked after start-up");
-    CheckEq(Text(GetDlgItem(w, IDC_TITLE)), "", "title empty after start-up");
+    EXPECT_EQ(Join(ListItems(list)), "ALPHA.MD,BETA.MGD,MOLEQST.BIN,ZETA.SMD,[BIOS] Mole.bin")
+        << "list holds the five cartridges sorted; no README.TXT, no GAMES.BIN directory";
+    EXPECT_EQ(Send(list, LB_GETCURSEL, 0, 0), LB_ERR) << "no cartridge selected after start-up";
+    EXPECT_TRUE(IsChecked(w, IDC_USA) && !IsChecked(w, IDC_EUROPE) && !IsChecked(w, IDC_JAPAN))
+        << "USA checked after start-up";
+    EXPECT_TRUE(!IsChecked(w, IDC_NOSOUND) && !IsChecked(w, IDC_Z80))
+        << "both check boxes unchecked after start-up";
+    EXPECT_EQ(Text(GetDlgItem(w, IDC_TITLE)), "") << "title empty after start-up";
 
     HWND spin = GetDlgItem(w, IDC_FRAMESPIN);
     HWND frames = GetDlgItem(w, IDC_FRAMES);
-    CheckEqInt(Send(spin, UDM_GETRANGE, 0, 0), 0x00010009, "spin range 1 to 9");
-    Check(reinterpret_cast<HWND>(Send(spin, UDM_GETBUDDY, 0, 0)) == frames,
-          "spin control's buddy is the frame value field");
+    EXPECT_EQ(Send(spin, UDM_GETRANGE, 0, 0), 0x00010009) << "spin range 1 to 9";
+    EXPECT_TRUE(reinterpret_cast<HWND>(Send(spin, UDM_GETBUDDY, 0, 0)) == frames)
+        << "spin control's buddy is the frame value field";
     RECT src;
     GetClientRect(spin, &src);
     int up = src.bottom / 4, down = src.bottom * 3 / 4, mid = src.right / 2;
     ClickAt(spin, mid, up);
-    CheckEq(Text(frames), "3", "spin up from 2 gives 3");
+    EXPECT_EQ(Text(frames), "3") << "spin up from 2 gives 3";
     for (int i = 0; i < 8; ++i)
         ClickAt(spin, mid, up);
-    CheckEq(Text(frames), "9", "spin up stops at 9");
+    EXPECT_EQ(Text(frames), "9") << "spin up stops at 9";
     ClickAt(spin, mid, down);
-    CheckEq(Text(frames), "8", "spin down from 9 gives 8");
+    EXPECT_EQ(Text(frames), "8") << "spin down from 9 gives 8";
     for (int i = 0; i < 10; ++i)
         ClickAt(spin, mid, down);
-    CheckEq(Text(frames), "1", "spin down stops at 1");
+    EXPECT_EQ(Text(frames), "1") << "spin down stops at 1";
     SetText(frames, "5");
     ClickAt(spin, mid, up);
-    CheckEq(Text(frames), "6", "spin steps from the number shown in the field");
+    EXPECT_EQ(Text(frames), "6") << "spin steps from the number shown in the field";
 }
 
 struct FormState {
@@ -683,9 +606,9 @@ void TestSelection(Launcher* l) {
     };
     for (const Case& c : cases) {
         ClickItem(list, c.rom);
-        CheckEqInt(Send(list, LB_GETCURSEL, 0, 0), IndexOf(list, c.rom),
-                   (std::string(c.rom) + " selected by a click").c_str());
-        CheckEq(Describe(ReadFormState(w)), c.want, (std::string(c.rom) + ": " + c.what).c_str());
+        EXPECT_EQ(Send(list, LB_GETCURSEL, 0, 0), IndexOf(list, c.rom))
+            << std::string(c.rom) + " selected by a click";
+        EXPECT_EQ(Describe(ReadFormState(w)), c.want) << std::string(c.rom) + ": " + c.what;
     }
 }
 
@@ -699,8 +622,7 @@ void TestFramesField(Launcher* l) {
     const Case cases[] = {{"5", "5"}, {"57", "9"}, {"0", "9"}, {"x", "x"}, {"", ""}, {"12", "9"}};
     for (const Case& c : cases) {
         SetText(frames, c.set);
-        CheckEq(Text(frames), c.want,
-                ("frame value field given \"" + std::string(c.set) + "\"").c_str());
+        EXPECT_EQ(Text(frames), c.want) << "frame value field given \"" + std::string(c.set) + "\"";
     }
 }
 
@@ -715,23 +637,24 @@ void TestSaveDelete(const Tree& t, Launcher* l) {
     SetText(GetDlgItem(w, IDC_FRAMES), "5");
     Send(GetDlgItem(w, IDC_NOSOUND), BM_CLICK, 0, 0);
     Send(GetDlgItem(w, IDC_EUROPE), BM_CLICK, 0, 0);
-    CheckEq(Describe(ReadFormState(w)),
-            "title=\"Mole Quest Deluxe\" frames=\"5\" nosound=1 z80=0 region=Europe",
-            "form edited: title, frames, No Sound, Europe (one region only)");
+    EXPECT_EQ(Describe(ReadFormState(w)),
+              "title=\"Mole Quest Deluxe\" frames=\"5\" nosound=1 z80=0 region=Europe")
+        << "form edited: title, frames, No Sound, Europe (one region only)";
     Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
     IniSection s = ReadIniSection(t.iniPath, "MOLEQST.BIN");
-    Check(s.found, "Save Config creates the cartridge's section");
-    CheckEq(IniKeys(s), "Title,NoSound,Z80,Version,Frames", "Save Config writes keys in order");
-    CheckEq(IniValue(s, "Title") + "|" + IniValue(s, "NoSound") + "|" + IniValue(s, "Z80") + "|" +
-                IniValue(s, "Version") + "|" + IniValue(s, "Frames"),
-            "Mole Quest Deluxe|1|0|Europe|5", "Save Config stores the form's values");
+    EXPECT_TRUE(s.found) << "Save Config creates the cartridge's section";
+    EXPECT_EQ(IniKeys(s), "Title,NoSound,Z80,Version,Frames") << "Save Config writes keys in order";
+    EXPECT_EQ(IniValue(s, "Title") + "|" + IniValue(s, "NoSound") + "|" + IniValue(s, "Z80") + "|" +
+                  IniValue(s, "Version") + "|" + IniValue(s, "Frames"),
+              "Mole Quest Deluxe|1|0|Europe|5")
+        << "Save Config stores the form's values";
 
     // Two digits typed: the field shows 9; a letter is stored as it is.
     ClickInto(GetDlgItem(w, IDC_FRAMES));
     SetText(GetDlgItem(w, IDC_FRAMES), "q");
     Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
-    CheckEq(IniValue(ReadIniSection(t.iniPath, "MOLEQST.BIN"), "Frames"), "q",
-            "a letter in the frame value field is stored as it is");
+    EXPECT_EQ(IniValue(ReadIniSection(t.iniPath, "MOLEQST.BIN"), "Frames"), "q")
+        << "a letter in the frame value field is stored as it is";
     SetText(GetDlgItem(w, IDC_FRAMES), "5");
     Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
 
@@ -740,23 +663,25 @@ void TestSaveDelete(const Tree& t, Launcher* l) {
     SetText(GetDlgItem(w, IDC_TITLE), "Unsaved Title");
     Send(GetDlgItem(w, IDC_Z80), BM_CLICK, 0, 0);
     Send(GetDlgItem(w, IDC_JAPAN), BM_CLICK, 0, 0);
-    Check(IsChecked(w, IDC_Z80) && IsChecked(w, IDC_JAPAN), "unsaved change made in the form");
+    EXPECT_TRUE(IsChecked(w, IDC_Z80) && IsChecked(w, IDC_JAPAN))
+        << "unsaved change made in the form";
     ClickItem(list, "MOLEQST.BIN");
-    CheckEq(Describe(ReadFormState(w)),
-            "title=\"Mole Quest Deluxe\" frames=\"5\" nosound=1 z80=0 region=Europe",
-            "clicking into the list discards the unsaved change");
-    CheckEq(IniValue(ReadIniSection(t.iniPath, "MOLEQST.BIN"), "Title"), "Mole Quest Deluxe",
-            "discarded change never reached the settings file");
+    EXPECT_EQ(Describe(ReadFormState(w)),
+              "title=\"Mole Quest Deluxe\" frames=\"5\" nosound=1 z80=0 region=Europe")
+        << "clicking into the list discards the unsaved change";
+    EXPECT_EQ(IniValue(ReadIniSection(t.iniPath, "MOLEQST.BIN"), "Title"), "Mole Quest Deluxe")
+        << "discarded change never reached the settings file";
 
     // Delete Config removes the section and reloads the defaults with the header title.
     Send(GetDlgItem(w, IDC_DELETE), BM_CLICK, 0, 0);
-    Check(!ReadIniSection(t.iniPath, "MOLEQST.BIN").found, "Delete Config removes the section");
-    Check(ReadIniSection(t.iniPath, "ZETA.SMD").found &&
-              ReadIniSection(t.iniPath, "Quorvalis Paths").found,
-          "Delete Config leaves the other sections alone");
-    CheckEq(Describe(ReadFormState(w)),
-            "title=\"Turbo Mole Quest \" frames=\"2\" nosound=0 z80=0 region=USA",
-            "Delete Config reloads the defaults and the header title");
+    EXPECT_TRUE(!ReadIniSection(t.iniPath, "MOLEQST.BIN").found)
+        << "Delete Config removes the section";
+    EXPECT_TRUE(ReadIniSection(t.iniPath, "ZETA.SMD").found &&
+                ReadIniSection(t.iniPath, "Quorvalis Paths").found)
+        << "Delete Config leaves the other sections alone";
+    EXPECT_EQ(Describe(ReadFormState(w)),
+              "title=\"Turbo Mole Quest \" frames=\"2\" nosound=0 z80=0 region=USA")
+        << "Delete Config reloads the defaults and the header title";
 }
 
 // Launch Emulator and a double-click, seen through the stand-in's log.
@@ -767,13 +692,13 @@ void TestLaunch(const Tree& t, Launcher* l) {
     std::string emu = IniValue(paths, "EmulatorPath");
     std::string carts = IniValue(paths, "CartPath");
     std::string emuDir = emu.substr(0, emu.rfind('\\'));
-    size_t before = ReadStubLog(t.stubLog).size();
+    size_t before = qvtest::ReadStubLog(t.emuDir).size();
 
-    auto nextRecord = [&](StubRecord* rec) {
-        bool ok = WaitFor([&] { return ReadStubLog(t.stubLog).size() > before; });
+    auto nextRecord = [&](qvtest::StubRecord* rec) {
+        bool ok = WaitFor([&] { return qvtest::ReadStubLog(t.emuDir).size() > before; });
         if (ok)
-            *rec = ReadStubLog(t.stubLog)[before];
-        before = ReadStubLog(t.stubLog).size();
+            *rec = qvtest::ReadStubLog(t.emuDir)[before];
+        before = qvtest::ReadStubLog(t.emuDir).size();
         return ok;
     };
     auto sameDir = [](const std::string& a, const std::string& b) {
@@ -783,14 +708,14 @@ void TestLaunch(const Tree& t, Launcher* l) {
     // Launch Emulator with every switch: the order is fixed whatever the form's layout.
     ClickItem(list, "ZETA.SMD");
     Send(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
-    StubRecord rec;
-    Check(nextRecord(&rec), "Launch Emulator starts the emulator");
-    CheckEq(rec.cmdline, emu + "  -frame 9 -nosound -z80 -japan " + carts + "ZETA.SMD",
-            "command line: path, two spaces, -frame, switches in order, full cartridge path");
-    Check(sameDir(rec.cwd, emuDir), "emulator starts in its own directory",
-          rec.cwd + " vs " + emuDir);
-    CheckEq(Join(rec.args), "-frame,9,-nosound,-z80,-japan," + carts + "ZETA.SMD",
-            "emulator receives the arguments one by one");
+    qvtest::StubRecord rec;
+    EXPECT_TRUE(nextRecord(&rec)) << "Launch Emulator starts the emulator";
+    EXPECT_EQ(rec.cmdline, emu + "  -frame 9 -nosound -z80 -japan " + carts + "ZETA.SMD")
+        << "command line: path, two spaces, -frame, switches in order, full cartridge path";
+    EXPECT_TRUE(sameDir(rec.cwd, emuDir)) << "emulator starts in its own directory"
+                                          << ": " << rec.cwd + " vs " + emuDir;
+    EXPECT_EQ(Join(rec.args), "-frame,9,-nosound,-z80,-japan," + carts + "ZETA.SMD")
+        << "emulator receives the arguments one by one";
 
     // Both options off and USA; a letter as frame value; launched twice gives the same line.
     ClickItem(list, "BETA.MGD");
@@ -798,32 +723,35 @@ void TestLaunch(const Tree& t, Launcher* l) {
     SetText(GetDlgItem(w, IDC_FRAMES), "k");
     for (int i = 0; i < 2; ++i) {
         Send(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
-        Check(nextRecord(&rec), "Launch Emulator starts the emulator again");
-        CheckEq(rec.cmdline, emu + "  -frame k " + carts + "BETA.MGD",
-                i == 0 ? "no switches; the frame value passed as typed"
+        EXPECT_TRUE(nextRecord(&rec)) << "Launch Emulator starts the emulator again";
+        EXPECT_EQ(rec.cmdline, emu + "  -frame k " + carts + "BETA.MGD")
+            << (i == 0 ? "no switches; the frame value passed as typed"
                        : "second launch builds the same command line");
     }
 
     // A double-click launches, then reloads: the launch takes the form's unsaved frame value,
     // the reload then shows the stored one.
     ClickItem(list, "ALPHA.MD");
-    CheckEq(Text(GetDlgItem(w, IDC_FRAMES)), "4", "ALPHA.MD shows its stored frame value");
+    EXPECT_EQ(Text(GetDlgItem(w, IDC_FRAMES)), "4") << "ALPHA.MD shows its stored frame value";
     SetText(GetDlgItem(w, IDC_FRAMES), "7");
     POINT p = ItemPoint(list, IndexOf(list, "ALPHA.MD"));
     Send(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(p.x, p.y));
     Send(list, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
-    Check(nextRecord(&rec), "double-click starts the emulator");
-    CheckEq(rec.cmdline, emu + "  -frame 7 -z80 -europe " + carts + "ALPHA.MD",
-            "double-click launches with the form as it was before the reload");
-    CheckEq(Text(GetDlgItem(w, IDC_FRAMES)), "4", "double-click then reloads the stored options");
+    EXPECT_TRUE(nextRecord(&rec)) << "double-click starts the emulator";
+    EXPECT_EQ(rec.cmdline, emu + "  -frame 7 -z80 -europe " + carts + "ALPHA.MD")
+        << "double-click launches with the form as it was before the reload";
+    EXPECT_EQ(Text(GetDlgItem(w, IDC_FRAMES)), "4")
+        << "double-click then reloads the stored options";
 
     // A full double-click by the mouse on another cartridge.
     DoubleClickItem(list, "MOLEQST.BIN");
-    Check(nextRecord(&rec), "mouse double-click on a cartridge starts the emulator");
-    CheckEq(rec.cmdline, emu + "  -frame 2 " + carts + "MOLEQST.BIN",
-            "mouse double-click launches the clicked cartridge");
-    Check(sameDir(rec.cwd, emuDir), "double-click also starts it in the emulator's directory");
-    Check(ReadStubLog(t.stubLog).size() == before, "each launch starts the emulator once");
+    EXPECT_TRUE(nextRecord(&rec)) << "mouse double-click on a cartridge starts the emulator";
+    EXPECT_EQ(rec.cmdline, emu + "  -frame 2 " + carts + "MOLEQST.BIN")
+        << "mouse double-click launches the clicked cartridge";
+    EXPECT_TRUE(sameDir(rec.cwd, emuDir))
+        << "double-click also starts it in the emulator's directory";
+    EXPECT_TRUE(qvtest::ReadStubLog(t.emuDir).size() == before)
+        << "each launch starts the emulator once";
 }
 
 // The launcher's message box: its text, once it is up; it is then closed with OK. Empty when
@@ -872,22 +800,23 @@ void TestBracketName(const Tree& t, Launcher* l) {
     HWND w = l->main;
     HWND list = GetDlgItem(w, IDC_CARTLIST);
     ClickItem(list, kBracketRom);
-    CheckEq(Text(GetDlgItem(w, IDC_TITLE)), "Bios Mole ",
-            "a name starting with '[' shows its header title");
+    EXPECT_EQ(Text(GetDlgItem(w, IDC_TITLE)), "Bios Mole ")
+        << "a name starting with '[' shows its header title";
     ClickInto(GetDlgItem(w, IDC_TITLE));
     SetText(GetDlgItem(w, IDC_TITLE), "Bracket Mole");
     Send(GetDlgItem(w, IDC_SAVE), BM_CLICK, 0, 0);
-    CheckEq(IniValue(ReadIniSection(t.iniPath, kBracketRom), "Title"), "Bracket Mole",
-            "a name starting with '[' is saved under its own section name");
-    size_t before = ReadStubLog(t.stubLog).size();
+    EXPECT_EQ(IniValue(ReadIniSection(t.iniPath, kBracketRom), "Title"), "Bracket Mole")
+        << "a name starting with '[' is saved under its own section name";
+    size_t before = qvtest::ReadStubLog(t.emuDir).size();
     Send(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return ReadStubLog(t.stubLog).size() > before; }),
-          "a name starting with '[' is launched");
-    std::vector<StubRecord> records = ReadStubLog(t.stubLog);
+    EXPECT_TRUE(WaitFor([&] { return qvtest::ReadStubLog(t.emuDir).size() > before; }))
+        << "a name starting with '[' is launched";
+    std::vector<qvtest::StubRecord> records = qvtest::ReadStubLog(t.emuDir);
     std::string carts = IniValue(ReadIniSection(t.iniPath, "Quorvalis Paths"), "CartPath");
-    if (records.size() > before && !records[before].args.empty())
-        CheckEq(records[before].args.back(), carts + kBracketRom,
-                "the emulator gets the full path of the name starting with '['");
+    if (records.size() > before && !records[before].args.empty()) {
+        EXPECT_EQ(records[before].args.back(), carts + kBracketRom)
+            << "the emulator gets the full path of the name starting with '['";
+    }
 }
 
 // A save or delete that cannot reach the settings file (here: replaced by a directory) and a
@@ -899,9 +828,9 @@ void TestFailureMessages(const Tree& t, Launcher* l) {
     ClickInto(GetDlgItem(w, IDC_TITLE));
     SetText(GetDlgItem(w, IDC_TITLE), "Not Saved");
     std::string saved = t.iniPath + ".saved";
-    Check(MoveFileA(t.iniPath.c_str(), saved.c_str()) &&
-              CreateDirectoryA(t.iniPath.c_str(), nullptr),
-          "settings file replaced by a directory");
+    EXPECT_TRUE(MoveFileA(t.iniPath.c_str(), saved.c_str()) &&
+                CreateDirectoryA(t.iniPath.c_str(), nullptr))
+        << "settings file replaced by a directory";
     struct Case {
         int id;
         const char* says;
@@ -913,34 +842,40 @@ void TestFailureMessages(const Tree& t, Launcher* l) {
     for (const Case& c : cases) {
         PostMessageA(GetDlgItem(w, c.id), BM_CLICK, 0, 0);
         std::string text = TakeMessageBox(l);
-        Check(text.find(c.says) != std::string::npos,
-              (std::string(c.what) + ": message box").c_str(), "\"" + text + "\"");
-        CheckEq(Text(GetDlgItem(w, IDC_TITLE)), "Not Saved",
-                (std::string(c.what) + ": the form keeps what it shows").c_str());
+        EXPECT_TRUE(text.find(c.says) != std::string::npos) << std::string(c.what) + ": message box"
+                                                            << ": "
+                                                            << "\"" + text + "\"";
+        EXPECT_EQ(Text(GetDlgItem(w, IDC_TITLE)), "Not Saved")
+            << std::string(c.what) + ": the form keeps what it shows";
     }
     RemoveDirectoryA(t.iniPath.c_str());
     MoveFileA(saved.c_str(), t.iniPath.c_str());
     TouchLater(t.iniPath);
-    CheckEq(IniValue(ReadIniSection(t.iniPath, "ZETA.SMD"), "Title"), "Zeta Custom",
-            "failed saves and deletes left the settings file as it was");
+    EXPECT_EQ(IniValue(ReadIniSection(t.iniPath, "ZETA.SMD"), "Title"), "Zeta Custom")
+        << "failed saves and deletes left the settings file as it was";
 
-    size_t launches = ReadStubLog(t.stubLog).size();
+    size_t launches = qvtest::ReadStubLog(t.emuDir).size();
     std::string emu = IniValue(ReadIniSection(t.iniPath, "Quorvalis Paths"), "EmulatorPath");
     SetEmulatorPath(t, t.emuDir + "\\Missing.exe");
     PostMessageA(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
     std::string text = TakeMessageBox(l);
-    Check(text.find("could not be started") != std::string::npos,
-          "Launch Emulator with a missing emulator: message box", "\"" + text + "\"");
+    EXPECT_TRUE(text.find("could not be started") != std::string::npos)
+        << "Launch Emulator with a missing emulator: message box"
+        << ": "
+        << "\"" + text + "\"";
     SetEmulatorPath(t, emu);
 
     SetText(GetDlgItem(w, IDC_FRAMES), "\"");
     PostMessageA(GetDlgItem(w, IDC_LAUNCH), BM_CLICK, 0, 0);
     text = TakeMessageBox(l);
-    Check(text.find("was not launched") != std::string::npos,
-          "Launch Emulator with a double quote as frame value: message box", "\"" + text + "\"");
+    EXPECT_TRUE(text.find("was not launched") != std::string::npos)
+        << "Launch Emulator with a double quote as frame value: message box"
+        << ": "
+        << "\"" + text + "\"";
     WaitIdle(l);
-    CheckEqInt(static_cast<long long>(ReadStubLog(t.stubLog).size()),
-               static_cast<long long>(launches), "neither failed launch started anything");
+    EXPECT_EQ(static_cast<long long>(qvtest::ReadStubLog(t.emuDir).size()),
+              static_cast<long long>(launches))
+        << "neither failed launch started anything";
     SetText(GetDlgItem(w, IDC_FRAMES), "2");
 }
 
@@ -965,14 +900,15 @@ HWND OpenAbout(Launcher* l) {
 // The About box: modal, closed by OK and Enter, not by Escape.
 void TestAbout(Launcher* l) {
     HWND about = OpenAbout(l);
-    Check(about != nullptr, "About opens a box titled \"About Quorvalis '95\"");
+    EXPECT_TRUE(about != nullptr) << "About opens a box titled \"About Quorvalis '95\"";
     if (about == nullptr)
         return;
-    Check(GetWindow(about, GW_OWNER) == l->main, "About box is owned by the main window");
-    Check(!IsWindowEnabled(l->main), "main window takes no input while the About box is open");
+    EXPECT_TRUE(GetWindow(about, GW_OWNER) == l->main) << "About box is owned by the main window";
+    EXPECT_TRUE(!IsWindowEnabled(l->main))
+        << "main window takes no input while the About box is open";
     LONG style = StyleOf(about);
-    Check((style & WS_CAPTION) == WS_CAPTION && !(style & WS_SYSMENU),
-          "About box has a caption but no system menu or close box");
+    EXPECT_TRUE((style & WS_CAPTION) == WS_CAPTION && !(style & WS_SYSMENU))
+        << "About box has a caption but no system menu or close box";
     std::vector<std::string> texts;
     int icons = 0, lines = 0;
     for (HWND h = GetWindow(about, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT)) {
@@ -984,53 +920,56 @@ void TestAbout(Launcher* l) {
         else
             texts.push_back(Text(h));
     }
-    CheckEq(Join(texts),
-            "Quorvalis '95,OK,Copyright (c) 1996 Quorvalis Software,Written by Tamsin Vell,"
-            "Version 1.2,quorvalis@example.net,http://www.example.net/quorvalis/",
-            "About box texts in template order");
-    CheckEqInt(icons, 2, "About box shows the launcher's icon twice");
-    CheckEqInt(lines, 2, "About box has two black lines");
+    EXPECT_EQ(Join(texts),
+              "Quorvalis '95,OK,Copyright (c) 1996 Quorvalis Software,Written by Tamsin Vell,"
+              "Version 1.2,quorvalis@example.net,http://www.example.net/quorvalis/")
+        << "About box texts in template order";
+    EXPECT_EQ(icons, 2) << "About box shows the launcher's icon twice";
+    EXPECT_EQ(lines, 2) << "About box has two black lines";
     HWND ok = GetDlgItem(about, IDOK);
-    CheckEq(Text(ok), "OK", "About box OK button");
+    EXPECT_EQ(Text(ok), "OK") << "About box OK button";
 
     PressKey(ok, VK_ESCAPE, ok);
-    Check(IsWindow(about) && IsWindowVisible(about), "Escape does not close the About box");
+    EXPECT_TRUE(IsWindow(about) && IsWindowVisible(about)) << "Escape does not close the About box";
     PostMessageA(ok, BM_CLICK, 0, 0);
-    Check(WaitFor([&] { return !IsWindow(about); }), "OK closes the About box");
-    Check(WaitFor([&] { return IsWindowEnabled(l->main) != 0; }),
-          "main window takes input again after the About box");
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "OK closes the About box";
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(l->main) != 0; }))
+        << "main window takes input again after the About box";
 
     about = OpenAbout(l);
-    Check(about != nullptr, "About box opens a second time");
+    EXPECT_TRUE(about != nullptr) << "About box opens a second time";
     if (about == nullptr)
         return;
     ok = GetDlgItem(about, IDOK);
     PressKey(ok, VK_RETURN, ok);
-    Check(WaitFor([&] { return !IsWindow(about); }), "Enter closes the About box");
-    Check(WaitFor([&] { return IsWindowEnabled(l->main) != 0; }), "main window enabled again");
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); })) << "Enter closes the About box";
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(l->main) != 0; }))
+        << "main window enabled again";
 }
 
 // Commands with the IDs of Enter and Escape do nothing to the main window.
 void TestDialogKeys(const Tree& t, Launcher* l) {
-    std::string before = ReadWholeFile(t.iniPath);
-    size_t launches = ReadStubLog(t.stubLog).size();
+    std::string before = qvtest::ReadFile(t.iniPath);
+    size_t launches = qvtest::ReadStubLog(t.emuDir).size();
     Send(l->main, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     Send(l->main, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    Check(IsWindow(l->main) && ReadWholeFile(t.iniPath) == before &&
-              ReadStubLog(t.stubLog).size() == launches,
-          "commands 1 and 2 (Enter, Escape) do nothing");
+    EXPECT_TRUE(IsWindow(l->main) && qvtest::ReadFile(t.iniPath) == before &&
+                qvtest::ReadStubLog(t.emuDir).size() == launches)
+        << "commands 1 and 2 (Enter, Escape) do nothing";
 }
 
-int RunSuite(const std::string& launcher, const std::string& stub) {
+// The launcher and the stand-in emulator under test, from the command line.
+std::string g_launcher, g_stub;
+
+// One launcher process worked from its first run to its exit, then started once more: each step
+// goes on from the state the one before left.
+TEST(Win32Launcher, FirstRunToExitAndSecondStart) {
     char tmp[MAX_PATH];
     GetTempPathA(MAX_PATH, tmp);
     std::string base = std::string(tmp) + "qv-e2e-" + std::to_string(GetCurrentProcessId());
     RemoveTree(base);
     Tree t;
-    if (!MakeTree(base, launcher, stub, &t)) {
-        std::printf("cannot prepare the test directory %s\n", base.c_str());
-        return 2;
-    }
+    ASSERT_TRUE(MakeTree(base, g_launcher, g_stub, &t)) << "cannot prepare " << base;
     std::printf("test directory: %s\n", base.c_str());
 
     Launcher l;
@@ -1045,32 +984,31 @@ int RunSuite(const std::string& launcher, const std::string& stub) {
         TestAbout(&l);
         TestDialogKeys(t, &l);
         PostMessageA(GetDlgItem(l.main, IDC_EXIT), BM_CLICK, 0, 0);
-        CheckEqInt(WaitExit(&l), 0, "Exit ends the process with exit code 0");
+        EXPECT_EQ(WaitExit(&l), 0) << "Exit ends the process with exit code 0";
     }
     Kill(&l);
 
     // Second start with the same settings file: no prompt, straight to the filled list.
-    std::string iniBefore = ReadWholeFile(t.iniPath);
+    std::string iniBefore = qvtest::ReadFile(t.iniPath);
     Launcher again;
-    Check(StartLauncher(t.launcherExe, t.base, &again), "second start shows the main window");
+    EXPECT_TRUE(StartLauncher(t.launcherExe, t.base, &again))
+        << "second start shows the main window";
     if (again.main != nullptr) {
         HWND list = GetDlgItem(again.main, IDC_CARTLIST);
-        Check(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == kRomCount; }),
-              "second start fills the list");
+        EXPECT_TRUE(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == kRomCount; }))
+            << "second start fills the list";
         WaitIdle(&again);
-        Check(FindTopWindow(again.pi.dwProcessId, "#32770", nullptr) == nullptr,
-              "second start shows no prompt");
-        CheckEq(ReadWholeFile(t.iniPath), iniBefore,
-                "second start rewrites QuorvalisPath with the same value");
+        EXPECT_TRUE(FindTopWindow(again.pi.dwProcessId, "#32770", nullptr) == nullptr)
+            << "second start shows no prompt";
+        EXPECT_EQ(qvtest::ReadFile(t.iniPath), iniBefore)
+            << "second start rewrites QuorvalisPath with the same value";
         PostMessageA(again.main, WM_SYSCOMMAND, SC_CLOSE, 0);
-        CheckEqInt(WaitExit(&again), 0, "close box ends the process with exit code 0");
+        EXPECT_EQ(WaitExit(&again), 0) << "close box ends the process with exit code 0";
     }
     Kill(&again);
 
-    if (g_failed == 0)
+    if (!::testing::Test::HasFailure())
         RemoveTree(base);
-    std::printf("%d passed, %d failed\n", g_passed, g_failed);
-    return g_failed == 0 ? 0 : 1;
 }
 
 // ---- screenshots ----------------------------------------------------------------------------
@@ -1083,9 +1021,9 @@ bool WaitFlag(const std::string& path) {
 void WriteReady(const std::string& path, HWND hwnd) {
     RECT rc;
     GetWindowRect(hwnd, &rc);
-    WriteWholeFile(path, std::to_string(rc.left) + " " + std::to_string(rc.top) + " " +
-                             std::to_string(rc.right - rc.left) + " " +
-                             std::to_string(rc.bottom - rc.top) + "\n");
+    qvtest::WriteFile(path, std::to_string(rc.left) + " " + std::to_string(rc.top) + " " +
+                                std::to_string(rc.right - rc.left) + " " +
+                                std::to_string(rc.bottom - rc.top) + "\n");
 }
 
 int RunPose(const std::string& dir, const std::string& launcher, const std::string& stub) {
@@ -1094,9 +1032,9 @@ int RunPose(const std::string& dir, const std::string& launcher, const std::stri
     RemoveTree(base);
     if (!MakeTree(base, launcher, stub, &t))
         return 2;
-    WriteWholeFile(t.iniPath, ReadWholeFile(t.iniPath) +
-                                  "[Quorvalis Paths]\r\nEmulatorPath=" + ShortPath(t.emuExe) +
-                                  "\r\nCartPath=" + ShortPath(t.cartDir + "\\") + "\r\n");
+    qvtest::WriteFile(t.iniPath, qvtest::ReadFile(t.iniPath) +
+                                     "[Quorvalis Paths]\r\nEmulatorPath=" + ShortPath(t.emuExe) +
+                                     "\r\nCartPath=" + ShortPath(t.cartDir + "\\") + "\r\n");
     Launcher l;
     if (!StartLauncher(t.launcherExe, t.base, &l))
         return 2;
@@ -1124,19 +1062,22 @@ int RunPose(const std::string& dir, const std::string& launcher, const std::stri
     WaitExit(&l);
     Kill(&l);
     RemoveTree(base);
-    WriteWholeFile(dir + "\\done", rc == 0 ? "ok\n" : "failed\n");
+    qvtest::WriteFile(dir + "\\done", rc == 0 ? "ok\n" : "failed\n");
     return rc;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv); // takes GoogleTest's own flags out of argv
     if (argc == 5 && std::strcmp(argv[1], "--pose") == 0)
         return RunPose(WinPath(argv[2]), WinPath(argv[3]), WinPath(argv[4]));
     if (argc != 3) {
-        std::printf("usage: qv_e2e <Quorvalis.exe> <Zelko.exe>\n"
+        std::printf("usage: qv_e2e [GoogleTest flags] <Quorvalis.exe> <Zelko.exe>\n"
                     "       qv_e2e --pose <dir> <Quorvalis.exe> <Zelko.exe>\n");
         return 2;
     }
-    return RunSuite(WinPath(argv[1]), WinPath(argv[2]));
+    g_launcher = WinPath(argv[1]);
+    g_stub = WinPath(argv[2]);
+    return RUN_ALL_TESTS();
 }

@@ -5,6 +5,7 @@
 
 #include "core/cartridge.h"
 #include "core/paths.h"
+#include "core/settings.h"
 #include "platform/win32/file_chooser_win32.h"
 #include "res/resource.h"
 #include "ui/commands.h"
@@ -59,7 +60,7 @@ int InitInstance(HINSTANCE hInstance, int nCmdShow) {
     FillCartList(g_paths.SelectedRom);
 
     CheckDlgButton(g_hwndMain, IDC_USA, BST_CHECKED);
-    SetDlgItemTextA(g_hwndMain, IDC_FRAMES, "2");
+    SetDlgItemTextA(g_hwndMain, IDC_FRAMES, kDefaultFrames);
     SendDlgItemMessageA(g_hwndMain, IDC_FRAMESPIN, UDM_SETRANGE, 0, kFramesRange);
     return 1;
 }

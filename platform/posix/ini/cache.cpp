@@ -1,10 +1,10 @@
 #include "platform/posix/ini/cache.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <vector>
 
 #include <fcntl.h>
@@ -56,7 +56,6 @@ struct CacheEntry {
 };
 
 constexpr size_t kCacheFiles = 4;
-std::mutex gCacheLock;
 std::vector<CacheEntry> gCache; // most recently used first
 
 // Reads the rest of the file into *buf (not cleared first); size is what fstat said, so that
@@ -87,7 +86,6 @@ bool ReadAll(int fd, off_t size, std::unique_ptr<char[]>* buf, size_t* len) {
 }
 
 std::shared_ptr<Parsed> CacheLookup(const string& path, const FileStamp& st, bool* settled) {
-    std::lock_guard<std::mutex> g(gCacheLock);
     for (size_t i = 0; i < gCache.size(); ++i) {
         if (gCache[i].path == path && SameStamp(gCache[i].stamp, st)) {
             std::rotate(gCache.begin(), gCache.begin() + i, gCache.begin() + i + 1);
@@ -100,7 +98,6 @@ std::shared_ptr<Parsed> CacheLookup(const string& path, const FileStamp& st, boo
 
 void CacheStore(const string& path, const FileStamp& st, bool settled,
                 std::shared_ptr<Parsed> parsed) {
-    std::lock_guard<std::mutex> g(gCacheLock);
     for (size_t i = 0; i < gCache.size(); ++i) {
         if (gCache[i].path == path) {
             gCache.erase(gCache.begin() + i);
@@ -115,7 +112,6 @@ void CacheStore(const string& path, const FileStamp& st, bool settled,
 } // namespace
 
 void CacheForget(const string& path) {
-    std::lock_guard<std::mutex> g(gCacheLock);
     for (size_t i = 0; i < gCache.size(); ++i) {
         if (gCache[i].path == path) {
             gCache.erase(gCache.begin() + i);

@@ -6,7 +6,7 @@
 // read again at each access until a read finds it older; while its bytes stay the same, the
 // look-ups already made are kept. At most four files are kept.
 // Promises: a load never gives an older version than the last write of this process left
-// (writes forget the path), and any thread may ask.
+// (writes forget the path).
 #pragma once
 
 #include <memory>

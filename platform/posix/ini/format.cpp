@@ -1,11 +1,6 @@
 #include "platform/posix/ini/format.h"
 
-#include <bit>
 #include <cstring>
-
-#if defined(__SSE2__) && !defined(QV_PORTABLE_SCAN)
-#include <emmintrin.h>
-#endif
 
 namespace ini {
 
@@ -39,45 +34,13 @@ bool HeaderAt(const Parsed& p, size_t pos, Section* s) {
     return true;
 }
 
-// Scans go through the file 64 bytes at a time and visit each '[' of a block from a bit mask:
-// several times faster than a memchr call per bracket on a file of thousands of short sections.
-
-// Bit k set when byte at + k of d is '[' (for the up to 64 bytes from at), byte by byte.
-uint64_t BracketMaskBytes(string_view d, size_t at) {
-    uint64_t mask = 0;
-    for (size_t k = 0; k < 64 && at + k < d.size(); ++k) {
-        if (d[at + k] == '[')
-            mask |= uint64_t{1} << k;
-    }
-    return mask;
-}
-
-// The same with vector compares where there are.
-inline uint64_t BracketMask(string_view d, size_t at) {
-#if defined(__SSE2__) && !defined(QV_PORTABLE_SCAN)
-    if (d.size() - at >= 64) {
-        const __m128i bracket = _mm_set1_epi8('[');
-        uint64_t mask = 0;
-        for (int k = 0; k < 4; ++k) {
-            __m128i block =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(d.data() + at + 16 * k));
-            unsigned bits =
-                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, bracket)));
-            mask |= uint64_t{bits} << (16 * k);
-        }
-        return mask;
-    }
-#endif
-    return BracketMaskBytes(d, at);
-}
-
-// The first section header at or after from; false when there is none.
+// The first section header at or after from; false when there is none. Each '[' is found by
+// memchr (through find), which glibc vectorises.
 bool NextHeader(const Parsed& p, size_t from, Section* s) {
-    for (size_t at = from; at < p.data.size(); at += 64) {
-        for (uint64_t m = BracketMask(p.data, at); m != 0; m &= m - 1) {
-            if (HeaderAt(p, at + static_cast<size_t>(std::countr_zero(m)), s))
-                return true;
-        }
+    for (size_t pos = p.data.find('[', from); pos != string_view::npos;
+         pos = p.data.find('[', pos + 1)) {
+        if (HeaderAt(p, pos, s))
+            return true;
     }
     return false;
 }
@@ -154,16 +117,13 @@ bool ScanSection(const Parsed& p, string_view name, Section* s) {
     }
     string_view d = p.data;
     NameProbe probe = ProbeOf(name);
-    for (size_t at = p.bom; at < d.size(); at += 64) {
-        for (uint64_t m = BracketMask(d, at); m != 0; m &= m - 1) {
-            size_t pos = at + static_cast<size_t>(std::countr_zero(m));
-            Section h;
-            if (MayBeNamed(d, pos, name, probe) && HeaderAt(p, pos, &h) &&
-                EqualFolded(SectionName(p, h), name)) {
-                EndSection(p, &h);
-                *s = h;
-                return true;
-            }
+    for (size_t pos = d.find('[', p.bom); pos != string_view::npos; pos = d.find('[', pos + 1)) {
+        Section h;
+        if (MayBeNamed(d, pos, name, probe) && HeaderAt(p, pos, &h) &&
+            EqualFolded(SectionName(p, h), name)) {
+            EndSection(p, &h);
+            *s = h;
+            return true;
         }
     }
     return false;
@@ -257,7 +217,6 @@ string InForm(const Parsed& p, string text) {
 
 // The first section whose name equals name (folded); false when there is none.
 bool FindSection(Parsed& p, string_view name, Section* s) {
-    std::lock_guard<std::mutex> g(p.lock);
     if (!p.indexed) {
         if (p.scanned && EqualFolded(p.scannedName, name)) {
             *s = p.scannedSection;

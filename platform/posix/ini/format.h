@@ -2,13 +2,12 @@
 // the platform's profile functions see them (the rules are listed at the top of
 // profile_store.cpp). Owns the look-ups: the first name asked for in a version of a file is
 // found by a scan of the header lines, a second one from an index of all names built then.
-// Promises: a Parsed never changes its text once made, and its look-ups may be asked from any
-// thread; offsets are 32-bit, so a text must stay below 4 GiB.
+// Promises: a Parsed never changes its text once made; offsets are 32-bit, so a text must stay
+// below 4 GiB. Nothing here takes a lock: the launcher starts no thread.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +27,7 @@ struct Section {
 // A file's bytes and what is known of their sections. Sections are found lazily: the first
 // look-up scans the headers for its name and remembers the answer, so the reads of one load
 // scan once; a look-up of another name builds the index of all names. The bytes never change
-// once read; the look-up state changes under lock.
+// once read; only the look-up state does.
 struct Parsed {
     std::unique_ptr<char[]> bytes;
     string text;      // a UTF-16 file's text (then bytes is empty)
@@ -36,7 +35,6 @@ struct Parsed {
     TextForm form = TextForm::Bytes;
     size_t bom = 0; // 3 when an 8-bit file starts with a UTF-8 byte-order mark
 
-    std::mutex lock;
     bool scanned = false; // a name was looked up by a scan: the three fields below hold it
     string scannedName;
     bool scannedFound = false;
