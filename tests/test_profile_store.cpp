@@ -236,11 +236,15 @@ struct stat StatOf(const std::string& path) {
     return st;
 }
 
+// A lock file is no leftover: it stays beside the settings file.
+bool IsLockFile(const std::string& name) {
+    return name.size() > 6 && name[0] == '.' && name.compare(name.size() - 5, 5, ".lock") == 0;
+}
+
 size_t EntriesIn(const TempDir& dir) {
     size_t n = 0;
-    for (auto it = std::filesystem::directory_iterator(dir.path);
-         it != std::filesystem::directory_iterator(); ++it)
-        ++n;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path))
+        n += !IsLockFile(e.path().filename().string());
     return n;
 }
 
@@ -393,8 +397,10 @@ long long BytesReadSoFar() {
 
 std::set<std::string> NamesIn(const TempDir& dir) {
     std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path))
-        names.insert(e.path().filename().string());
+    for (const auto& e : std::filesystem::directory_iterator(dir.path)) {
+        if (!IsLockFile(e.path().filename().string()))
+            names.insert(e.path().filename().string());
+    }
     return names;
 }
 
