@@ -158,13 +158,14 @@ int OpenLockFile(const string& path, bool* made) {
 }
 
 // A new lock file gets the settings file's group and read and write bits, where this process
-// may set them, so that whoever may save the settings file may also open its lock file.
+// may set them, so that whoever may save the settings file may also open its lock file (its
+// maker always may, even where the settings file is read-only for now).
 void ShareLockFile(int lockFd, const string& file) {
     struct stat st;
     if (stat(file.c_str(), &st) != 0)
         return;
     (void)fchown(lockFd, static_cast<uid_t>(-1), st.st_gid);
-    (void)fchmod(lockFd, st.st_mode & 0666);
+    (void)fchmod(lockFd, (st.st_mode & 0666) | 0600);
 }
 
 long long NowMs() {

@@ -14,7 +14,7 @@ namespace {
 bool Holds(const char* section, const char* key, const char* value, const char* iniPath) {
     if (!key || !value)
         return false;
-    const char* absent = "\x01\x02absent";
+    const char* absent = "\x01\x02\x03"; // no value a save writes
     std::vector<char> buf(std::strlen(value) + 2);
     GetPrivateProfileStringA(section, key, absent, buf.data(), static_cast<DWORD>(buf.size()),
                              iniPath);
