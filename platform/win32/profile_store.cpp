@@ -21,8 +21,12 @@ bool Holds(const char* section, const char* key, const char* value, const char* 
     return std::strcmp(buf.data(), value) == 0;
 }
 
-// Whether the file has no section named name (compared as the platform compares names).
+// Whether the file exists and has no section named name (compared as the platform compares
+// names). A file that is not there cannot be what stopped a delete, so it does not count.
 bool Lacks(const char* name, const char* iniPath) {
+    DWORD attributes = GetFileAttributesA(iniPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
     std::vector<char> names(4096);
     for (;;) {
         DWORD n =
