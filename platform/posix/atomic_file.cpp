@@ -185,7 +185,7 @@ enum class Lock { Held, Refused, Busy };
 // Asks for an exclusive flock on fd until kLockWaitMs have passed since startMs. It polls
 // rather than blocks: a blocking flock cannot be given a time limit without a signal handler,
 // and the launcher's window must not hang on another process's save. The polls start 1 ms apart
-// and grow to 8 ms, so a short save of another launcher costs little delay.
+// and grow to 4 ms, so a short save of another launcher costs little delay.
 Lock AskLock(int fd, long long startMs) {
     long long step = 1;
     for (;;) {
@@ -199,49 +199,69 @@ Lock AskLock(int fd, long long startMs) {
         if (left <= 0)
             return Lock::Busy;
         SleepMs(step < left ? step : left);
-        step = step < 8 ? step * 2 : 8;
+        step = step < 4 ? step * 2 : 4;
+    }
+}
+
+// Takes an exclusive flock on the lock file at path (made when missing) for an update of file,
+// before kLockWaitMs have passed since startMs; *fd is then the held lock file. A lock file
+// removed all the same (by hand, or by an older launcher, which removed it after each save) is
+// noticed after the lock is had, and the one there now is taken instead. Refused, with *fd -1,
+// where no lock can be had: the file system refuses locks, or no lock file can be made.
+Lock TakeLockFile(const string& path, const string& file, long long startMs, int* fd) {
+    *fd = -1;
+    for (;;) {
+        bool made = false;
+        int lockFd = OpenLockFile(path, &made);
+        if (lockFd < 0)
+            return Lock::Refused;
+        if (made)
+            ShareLockFile(lockFd, file);
+        Lock got = AskLock(lockFd, startMs);
+        if (got == Lock::Refused && made)
+            unlink(path.c_str()); // of no use to anyone here
+        if (got != Lock::Held) {
+            close(lockFd);
+            return got;
+        }
+        struct stat held, named;
+        if (fstat(lockFd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            *fd = lockFd;
+            return Lock::Held;
+        }
+        close(lockFd); // removed while this process waited: take the one there now
     }
 }
 
 // Takes the lock of u's file: an exclusive flock on ".<file name>.lock" beside it. The lock
-// file stays after the update, so a waiter never holds the lock of a file that is gone; one
-// removed all the same (by hand, or by an older launcher, which removed it after each save) is
-// noticed after the lock is had, and the one there now is taken instead. Where no lock can be
-// had (the file system refuses locks, or no lock file can be made) the update goes on without
-// one: Replace needs a new file beside the file anyway, so it still fails where nothing can be
-// written. False, with u->busy set, when another process held the lock for longer than
-// kLockWaitMs.
+// files stay after the update, so a waiter never holds the lock of a file that is gone.
+// Waiters take turns through a second lock, ".<file name>.turn.lock": an update holds it from
+// before it asks for the file's lock until it has that lock. So a process that has just ended an
+// update and starts the next cannot take the file's lock again at once while others poll for
+// it: one of them holds the turn and gets the lock next. Where no lock can be had the update
+// goes on without one: Replace needs a new file beside the file anyway, so it still fails where
+// nothing can be written. False, with u->busy set, when other processes held the locks for
+// longer than kLockWaitMs.
 bool TakeLock(Update* u) {
-    string path = DirOf(u->path) + "/." + BaseOf(u->path) + ".lock";
+    const string base = DirOf(u->path) + "/." + BaseOf(u->path);
     const long long start = NowMs();
-    for (;;) {
-        bool made = false;
-        int fd = OpenLockFile(path, &made);
-        if (fd < 0)
-            return true;
-        if (made)
-            ShareLockFile(fd, u->path);
-        Lock got = AskLock(fd, start);
-        if (got == Lock::Refused) {
-            if (made)
-                unlink(path.c_str()); // of no use to anyone here
-            close(fd);
-            return true;
-        }
-        if (got == Lock::Busy) {
-            close(fd);
-            u->busy = true;
-            return false;
-        }
-        struct stat held, named;
-        if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-            u->lockFd = fd;
-            u->lockPath = path;
-            return true;
-        }
-        close(fd); // removed while this process waited: take the one there now
+    int turn = -1, fd = -1;
+    Lock got = TakeLockFile(base + ".turn.lock", u->path, start, &turn);
+    if (got != Lock::Busy)
+        got = TakeLockFile(base + ".lock", u->path, start, &fd);
+    if (turn >= 0) {
+        flock(turn, LOCK_UN);
+        close(turn);
     }
+    if (got == Lock::Busy) {
+        u->busy = true;
+        return false;
+    }
+    u->lockFd = fd;
+    if (fd >= 0)
+        u->lockPath = base + ".lock";
+    return true;
 }
 
 // The file a path names: the path itself, or the end of its chain of symbolic links (a

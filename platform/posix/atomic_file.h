@@ -4,8 +4,9 @@
 // An update starts by following the path's symbolic links (the file replaced is the one at the
 // end of the chain, so links stay links) and taking the file's lock: an exclusive lock on
 // ".<file name>.lock" beside it, so that updates of one file from any number of processes take
-// turns. Replace writes the new contents to a temporary file ".<file name>.<pid>-<n>.tmp"
-// beside the file, flushes it, renames it over the file and flushes the directory.
+// turns (fairly: they queue for ".<file name>.turn.lock" first). Replace writes the new contents to
+// a temporary file ".<file name>.<pid>-<n>.tmp" beside the file, flushes it, renames it over the
+// file and flushes the directory.
 //
 // Promises:
 // - a reader, a crash or a power cut sees the old file or the new one, never a mix; every
@@ -18,8 +19,8 @@
 //   becomes this process's user where the owner cannot be kept;
 // - a file with a second name (a hard link) is written in place, so all its names keep seeing
 //   one file; such a file is not all-or-nothing against a crash;
-// - temporary files of killed writers are removed by the next replacement; the lock file stays
-//   (it holds nothing, and a killed holder's lock ends with it);
+// - temporary files of killed writers are removed by the next replacement; the lock files stay
+//   (they hold nothing, and a killed holder's lock ends with it);
 // - where the file system refuses locks (NFS without its lock service, some network and FUSE
 //   file systems) an update goes ahead without one rather than not at all.
 #pragma once
