@@ -27,6 +27,27 @@ int ReadInt(const char* section, const char* key, int def) {
     return HaveSettingsFile() ? ProfileReadInt(section, key, def, g_paths.IniPath) : def;
 }
 
+SaveResult ResultOf(bool ok, ProfileFailure why) {
+    if (ok)
+        return SaveResult::Saved;
+    switch (why) {
+    case ProfileFailure::Busy:
+        return SaveResult::Busy;
+    case ProfileFailure::NameNotKept:
+        return SaveResult::NameNotKept;
+    case ProfileFailure::None:
+    case ProfileFailure::NotWritten:
+        break;
+    }
+    return SaveResult::NotWritten;
+}
+
+// A section header ends at the line's end, so a name holding a line break could never be found
+// again; neither store is given one.
+bool OnOneLine(const char* name) {
+    return std::strpbrk(name, "\r\n") == nullptr;
+}
+
 } // namespace
 
 CartSettings LoadCartSettings(const char* romName) {
@@ -49,10 +70,12 @@ CartSettings LoadCartSettings(const char* romName) {
     return settings;
 }
 
-bool SaveCartSettings(const char* romName, const CartSettings& settings) {
+SaveResult SaveCartSettings(const char* romName, const CartSettings& settings) {
     // No cartridge selected: there is no section to write.
     if (!HaveSettingsFile() || romName[0] == '\0')
-        return false;
+        return SaveResult::NotWritten;
+    if (!OnOneLine(romName))
+        return SaveResult::NameNotKept;
     // A line break in the title (a ROM header may hold one) would end the value early and
     // start a stray line in the file, so each one is stored as a space.
     char title[kTitleField];
@@ -83,11 +106,15 @@ bool SaveCartSettings(const char* romName, const CartSettings& settings) {
         break;
     }
     entries[count++] = {kKeyFrames, frames};
-    return ProfileWriteStrings(romName, entries, count, g_paths.IniPath);
+    ProfileFailure why = ProfileFailure::None;
+    bool ok = ProfileWriteStrings(romName, entries, count, g_paths.IniPath, &why);
+    return ResultOf(ok, why);
 }
 
-bool DeleteCartSettings(const char* romName) {
+SaveResult DeleteCartSettings(const char* romName) {
     if (!HaveSettingsFile() || romName[0] == '\0')
-        return false;
-    return ProfileDeleteSection(romName, g_paths.IniPath);
+        return SaveResult::NotWritten;
+    ProfileFailure why = ProfileFailure::None;
+    bool ok = ProfileDeleteSection(romName, g_paths.IniPath, &why);
+    return ResultOf(ok, why);
 }

@@ -12,8 +12,14 @@ struct CartSettings {
     Region region;
 };
 
+// What became of a save or a delete. Every answer but Saved leaves the file as it was.
+enum class SaveResult {
+    Saved,       // the file says what was asked (it may have said so already)
+    NotWritten,  // the file or its directory cannot be written, or there is no settings file
+    Busy,        // another program kept the settings file's lock for longer than a save waits
+    NameNotKept, // the cartridge's name holds a line break, which the file cannot carry
+};
+
 CartSettings LoadCartSettings(const char* romName);
-// Both return false when the change did not reach the settings file (it cannot be written, or
-// there is none); the file is then as it was.
-bool SaveCartSettings(const char* romName, const CartSettings& settings);
-bool DeleteCartSettings(const char* romName);
+SaveResult SaveCartSettings(const char* romName, const CartSettings& settings);
+SaveResult DeleteCartSettings(const char* romName);

@@ -17,22 +17,33 @@ void ProfileReadString(const char* section, const char* key, const char* def, ch
 // The decimal value of the key, or def when the file, the section or the key is missing.
 int ProfileReadInt(const char* section, const char* key, int def, const char* iniPath);
 
+// Why a write or a delete did not reach the settings file.
+enum class ProfileFailure {
+    None,        // it did (or the file already said so)
+    NotWritten,  // the file or its directory cannot be written, or the file is read-only
+    Busy,        // another program kept the file's lock for longer than a save waits (native)
+    NameNotKept, // a name holds a line break, which the file cannot carry (native)
+};
+
 // Creates the file and the section when missing, creates or replaces the key.
 // Returns false, leaving the file as it was, when the change did not reach it: the file or its
 // directory cannot be written, the file is read-only, or (native store) a name holds a line
-// break, which the file could not carry. Callers may ignore it.
+// break, which the file could not carry, or (native store) another program kept the file's lock
+// too long. A write that would not change the file succeeds, even on a read-only file.
+// Callers may ignore it.
 bool ProfileWriteString(const char* section, const char* key, const char* value,
                         const char* iniPath);
 
 // Writes several keys of one section in the given order. On POSIX the whole group is
-// committed to disk in one replacement of the file, so it lands all-or-nothing.
+// committed to disk in one replacement of the file, so it lands all-or-nothing. When it returns
+// false and why is given, *why says why.
 struct ProfileEntry {
     const char* key;
     const char* value;
 };
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
-                         const char* iniPath);
+                         const char* iniPath, ProfileFailure* why = nullptr);
 
 // Removes the section with all its keys. Deleting a missing section changes nothing. Blanks
-// around the name do not count, as for reads and writes.
-bool ProfileDeleteSection(const char* section, const char* iniPath);
+// around the name do not count, as for reads and writes. Failures as for writes.
+bool ProfileDeleteSection(const char* section, const char* iniPath, ProfileFailure* why = nullptr);

@@ -133,11 +133,19 @@ TEST(AtomicFile, FailureAtEachStepLeavesTheOldFile) {
     }
 }
 
-// The new file keeps the old one's permissions and owner.
+// The new file keeps the old one's permissions and owner. A file with a second name is written
+// in place, and both names see the new text, longer or shorter.
 TEST(AtomicFile, ReplacementKeepsPermissionsAndOwner) {
     TempDir dir;
-    std::string file = dir.file("q.ini");
+    std::string file = dir.file("q.ini"), other = dir.file("other.ini");
     WriteFile(file, "old");
+    ASSERT_EQ(link(file.c_str(), other.c_str()), 0);
+    for (const char* text : {"a longer text", "short"}) {
+        ASSERT_TRUE(atomic_file::Write(other.c_str(), text));
+        EXPECT_EQ(ReadFile(file), text);
+        EXPECT_EQ(ReadFile(other), text);
+    }
+    ASSERT_EQ(unlink(other.c_str()), 0);
     ASSERT_EQ(chmod(file.c_str(), 0640), 0);
     const bool root = geteuid() == 0;
     if (root) {
@@ -214,7 +222,7 @@ TEST(AtomicFile, LinksAreFollowedAndKept) {
             EXPECT_NE(StatOf(dir.file(c.file)).st_ino, before) << "not replaced by a rename";
             close(keepOpen);
         }
-        // Nothing else in either directory: no temporary file left, no lock file.
+        // Nothing else in either directory: no temporary file left.
         std::set<std::string> names, expected = {c.file};
         for (const char* sub : {"a", "b"}) {
             for (const std::string& n : NamesIn(dir.path / sub))
@@ -304,7 +312,7 @@ TEST(AtomicFile, KilledWriterLeavesAWholeFile) {
 }
 
 // An update waits while another holds the file's lock, and starts only once it has ended: what
-// it read and writes then is the other's result. The lock file does not outlast the updates.
+// it read and writes then is the other's result. The lock file stays, and is the only thing left.
 TEST(AtomicFile, LockMakesWritersTakeTurns) {
     TempDir dir;
     std::string file = dir.file("Quorvalis.ini");
@@ -333,10 +341,11 @@ TEST(AtomicFile, LockMakesWritersTakeTurns) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(ReadFile(file), "11");
     EXPECT_EQ(NamesIn(dir.path), std::set<std::string>{"Quorvalis.ini"});
+    EXPECT_TRUE(fs::is_regular_file(dir.path / ".Quorvalis.ini.lock"));
 }
 
 // Where the file system refuses locks, or takes them only on files open for writing (NFS home
-// directories), an update still goes through, and leaves no lock file behind.
+// directories), an update still goes through; where there is no lock, no lock file is left.
 TEST(AtomicFile, UpdatesGoThroughWhereLocksAreRefused) {
     for (LockAnswer answer : {LockAnswer::Refused, LockAnswer::WritersOnly}) {
         SCOPED_TRACE(answer == LockAnswer::Refused ? "no locks" : "locks on writable files only");
@@ -350,6 +359,7 @@ TEST(AtomicFile, UpdatesGoThroughWhereLocksAreRefused) {
         EXPECT_EQ(code, 1) << "the update failed";
         EXPECT_EQ(ReadFile(file), "new");
         EXPECT_EQ(NamesIn(dir.path), std::set<std::string>{"Quorvalis.ini"});
+        EXPECT_EQ(fs::exists(dir.path / ".Quorvalis.ini.lock"), answer != LockAnswer::Refused);
     }
 }
 

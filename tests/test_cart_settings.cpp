@@ -195,10 +195,10 @@ TEST(CartSettings, DeleteRestoresDefaults) {
     EXPECT_STREQ(LoadCartSettings("KEEP.BIN").title, "Keep");
 
     // A file name that starts with a blank: saved, loaded and deleted under one name.
-    ASSERT_TRUE(
-        SaveCartSettings(" Mole.bin", MakeSettings("Blank", "4", true, false, Region::USA)));
+    ASSERT_EQ(SaveCartSettings(" Mole.bin", MakeSettings("Blank", "4", true, false, Region::USA)),
+              SaveResult::Saved);
     EXPECT_STREQ(LoadCartSettings(" Mole.bin").title, "Blank");
-    EXPECT_TRUE(DeleteCartSettings(" Mole.bin"));
+    EXPECT_EQ(DeleteCartSettings(" Mole.bin"), SaveResult::Saved);
     EXPECT_STREQ(LoadCartSettings(" Mole.bin").frames, "2");
     EXPECT_EQ(setup.Value("Mole.bin", "Title"), "<missing>");
 

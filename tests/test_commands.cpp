@@ -12,6 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -333,10 +339,22 @@ TEST_F(FormCommands, FailuresShowAMessageAndChangeNothingElse) {
         const char* emulator; // EmulatorPath, or null to keep the stand-in
         const char* frames;
         int command;
-        const char* message; // the start of the message shown, or null for none
+        const char* message;  // the start of the message shown, or null for none
+        const char* why = ""; // what the message says happened
+        const char* rom = "MOLEQST.BIN";
+        bool locked = false; // another open of the lock file holds it
     } rows[] = {
-        {"save", true, nullptr, "4", IDC_SAVE, "The settings of MOLEQST.BIN were not saved"},
-        {"delete", true, nullptr, "4", IDC_DELETE, "The settings of MOLEQST.BIN were not deleted"},
+        {"save", true, nullptr, "4", IDC_SAVE, "The settings of MOLEQST.BIN were not saved",
+         "could not be written"},
+        {"delete", true, nullptr, "4", IDC_DELETE, "The settings of MOLEQST.BIN were not deleted",
+         "could not be written"},
+        {"line break in the name", false, nullptr, "4", IDC_SAVE, "The settings of MOLE\nQST.BIN",
+         "holds a line break", "MOLE\nQST.BIN"},
+#ifndef _WIN32
+        {"save while locked", false, nullptr, "4", IDC_SAVE,
+         "The settings of MOLEQST.BIN were not saved", "Another program is saving", "MOLEQST.BIN",
+         true},
+#endif
         {"missing emulator", false, "missing.exe", "4", IDC_LAUNCH,
          "The emulator could not be started"},
         {"quote in frames", false, nullptr, "\"", IDC_LAUNCH, "MOLEQST.BIN was not launched"},
@@ -356,12 +374,23 @@ TEST_F(FormCommands, FailuresShowAMessageAndChangeNothingElse) {
             ASSERT_TRUE(CopyText(g_paths.IniPath, kPathMax, badIni.c_str()));
         }
         fakeform::Reset();
-        fakeform::Select("MOLEQST.BIN");
+        fakeform::Select(row.rom);
         fakeform::Type(IDC_TITLE, "unsaved");
         fakeform::SetTextQuiet(IDC_FRAMES, row.frames);
         fakeform::ClickRadio(IDC_EUROPE);
-
+#ifndef _WIN32
+        int lockFd = -1;
+        if (row.locked) {
+            lockFd = open((tmp.path / ("." + std::string(kIniFileName) + ".lock")).c_str(),
+                          O_RDWR | O_CREAT, 0666);
+            ASSERT_EQ(flock(lockFd, LOCK_EX), 0);
+        }
         HandleFormCommand(row.command, QV_BN_CLICKED);
+        if (lockFd >= 0)
+            close(lockFd);
+#else
+        HandleFormCommand(row.command, QV_BN_CLICKED);
+#endif
 
         if (!row.message) {
             EXPECT_TRUE(fakeform::Messages().empty());
@@ -369,6 +398,7 @@ TEST_F(FormCommands, FailuresShowAMessageAndChangeNothingElse) {
         }
         ASSERT_EQ(fakeform::Messages().size(), 1u);
         EXPECT_EQ(fakeform::Messages()[0].rfind(row.message, 0), 0u) << fakeform::Messages()[0];
+        EXPECT_NE(fakeform::Messages()[0].find(row.why), std::string::npos);
         EXPECT_EQ(ReadFile(goodIni), before);
         EXPECT_FALSE(qvtest::FileExists(badIni));
         EXPECT_EQ(fakeform::Text(IDC_TITLE), "unsaved");

@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -283,6 +286,8 @@ TEST(Faults, SettingsPathIsDirectory) {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(dir.path))
             names.insert(e.path().filename().string());
+        for (const char* lock : {".lock", ".turn.lock"}) // the lock files stay
+            names.erase(std::string(".") + kIniFileName + lock);
         EXPECT_EQ(names, std::set<std::string>{kIniFileName});
         std::set<std::string> inside;
         for (const auto& e : fs::directory_iterator(ini))
@@ -437,6 +442,124 @@ TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
         }
     }
     EXPECT_EQ(Load(RomName("OLD", 3).c_str()).title, "Stored Title 3");
+}
+
+// A save waits a bounded time for a lock another process holds, then reports the file busy and
+// changes nothing; a holder or a waiter killed meanwhile leaves nothing that blocks later saves.
+TEST(Faults, AnotherProcesssLockIsWaitedForABoundedTime) {
+    SettingsDir s(3);
+    const std::string lock = s.dir.file(std::string(".") + kIniFileName + ".lock");
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        int fd = open(lock.c_str(), O_RDWR | O_CREAT, 0666);
+        if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(ready[1], "h", 1) != 1)
+            _exit(1);
+        pause();
+    }
+    char byte;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    pid_t waiter = fork(); // a second launcher saving, killed while it waits
+    ASSERT_GE(waiter, 0);
+    if (waiter == 0)
+        _exit(SaveCartSettings("W.BIN", MakeSettings("w", "2", false, false, Region::USA)) ==
+                      SaveResult::Busy
+                  ? 0
+                  : 1);
+    const std::string before = ReadFile(s.ini);
+    EXPECT_EQ(SaveCartSettings("NEW.BIN", MakeSettings("n", "4", true, true, Region::Japan)),
+              SaveResult::Busy);
+    EXPECT_EQ(DeleteCartSettings(RomName("OLD", 1).c_str()), SaveResult::Busy);
+    EXPECT_EQ(ReadFile(s.ini), before);
+    kill(waiter, SIGKILL);
+    kill(holder, SIGKILL);
+    ASSERT_EQ(waitpid(waiter, nullptr, 0), waiter);
+    ASSERT_EQ(waitpid(holder, nullptr, 0), holder);
+    close(ready[0]);
+    close(ready[1]);
+    EXPECT_EQ(SaveCartSettings("NEW.BIN", MakeSettings("n", "4", true, true, Region::Japan)),
+              SaveResult::Saved);
+    EXPECT_EQ(Load("NEW.BIN").title, "n");
+}
+
+// Launchers saving at once: 4 processes (QV_SAVERS) saving 25 times each (QV_SAVES) groups of
+// their own sections, and 2 deleting and saving again one shared section. No save fails, and
+// every section ends as its last save left it.
+TEST(Faults, ManyProcessesSavingAtOnceNeverFail) {
+    const char* savers = getenv("QV_SAVERS");
+    const char* saves = getenv("QV_SAVES");
+    const int kSavers = savers ? atoi(savers) : 4, kSaves = saves ? atoi(saves) : 25;
+    SettingsDir s(5);
+    std::vector<pid_t> children;
+    std::fflush(nullptr);
+    for (int w = 0; w < kSavers + 2; ++w) {
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid != 0) {
+            children.push_back(pid);
+            continue;
+        }
+        int failed = 0;
+        for (int i = 0; i < kSaves; ++i) {
+            std::string rom = w < kSavers ? RomName("W", w * 100 + i % 10) : "SHARED.BIN";
+            if (w >= kSavers && DeleteCartSettings(rom.c_str()) != SaveResult::Saved)
+                ++failed;
+            std::string title = "t" + std::to_string(i);
+            if (SaveCartSettings(rom.c_str(), MakeSettings(title.c_str(), "3", false, true,
+                                                           Region::Europe)) != SaveResult::Saved)
+                ++failed;
+        }
+        _exit(failed > 0 ? 1 : 0);
+    }
+    for (pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a save failed";
+    }
+    const std::string last = "t" + std::to_string(kSaves - 1);
+    for (int w = 0; w < kSavers; ++w) {
+        for (int i = std::max(0, kSaves - 10); i < kSaves; ++i)
+            EXPECT_EQ(Load(RomName("W", w * 100 + i % 10).c_str()).title, "t" + std::to_string(i));
+    }
+    EXPECT_EQ(Load("SHARED.BIN").title, last);
+    EXPECT_EQ(Load(RomName("OLD", 4).c_str()).title, "Stored Title 4");
+}
+
+// A settings file shared by a group: the directory lets the group in, the file is its owner's
+// and the group's. A member's save keeps group and mode, so the owner saves after it.
+TEST(Faults, GroupSharedFileStaysWritableForItsOwner) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of two users are made as root";
+    const gid_t group = 65500;
+    const uid_t alice = 65532, bob = 65533;
+    SettingsDir s(3);
+    ASSERT_EQ(chown(s.dir.path.c_str(), 0, group), 0);
+    ASSERT_EQ(chmod(s.dir.path.c_str(), 0775), 0);
+    ASSERT_EQ(chown(s.ini.c_str(), alice, group), 0);
+    ASSERT_EQ(chmod(s.ini.c_str(), 0664), 0);
+    for (uid_t user : {bob, alice, bob}) {
+        SCOPED_TRACE(user == bob ? "group member" : "owner");
+        const std::string title = "by " + std::to_string(user);
+        int code = RunInChild([&] {
+            if (setgroups(1, &group) != 0 || setgid(user) != 0 || setuid(user) != 0)
+                return kSkipped;
+            return SaveCartSettings("MOLE.BIN", MakeSettings(title.c_str(), "2", false, false,
+                                                             Region::USA)) == SaveResult::Saved
+                       ? 1
+                       : 0;
+        });
+        if (code == kSkipped)
+            GTEST_SKIP() << "no unprivileged users to save as";
+        EXPECT_EQ(code, 1);
+        EXPECT_EQ(Load("MOLE.BIN").title, title);
+        struct stat st {};
+        ASSERT_EQ(stat(s.ini.c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, group);
+        EXPECT_EQ(st.st_mode & 07777, 0664u);
+    }
 }
 
 // ---- A hand edit between two reads -------------------------------------------------------------

@@ -110,24 +110,35 @@ void LaunchSelected() {
     }
 }
 
+// Tells why a save or a delete (done says which: "saved" or "deleted") did not reach the file.
+void ShowNotStored(SaveResult r, const char* done) {
+    char format[256];
+    const char* why = "The settings file %s could not be written.";
+    if (r == SaveResult::Busy)
+        why = "Another program is saving the settings file %s. Try again in a moment.";
+    else if (r == SaveResult::NameNotKept)
+        why = "The name of this cartridge holds a line break, which the settings file %s cannot "
+              "keep.";
+    std::snprintf(format, sizeof format, "The settings of %%s were not %s.\n\n%s", done, why);
+    ShowFailure(format, g_paths.SelectedRom, SettingsFileName());
+}
+
 void SaveSelected() {
     if (!ReadSelection())
         return;
     CartSettings s = ReadForm(kTitleSaveCap, kFramesSaveCap);
-    if (!SaveCartSettings(g_paths.SelectedRom, s))
-        ShowFailure("The settings of %s were not saved.\n\nThe settings file %s could not be "
-                    "written.",
-                    g_paths.SelectedRom, SettingsFileName());
+    SaveResult r = SaveCartSettings(g_paths.SelectedRom, s);
+    if (r != SaveResult::Saved)
+        ShowNotStored(r, "saved");
 }
 
 void DeleteSelected() {
     if (!ReadSelection())
         return;
-    if (!DeleteCartSettings(g_paths.SelectedRom)) {
+    SaveResult r = DeleteCartSettings(g_paths.SelectedRom);
+    if (r != SaveResult::Saved) {
         // The section is still there; the form keeps what it shows.
-        ShowFailure("The settings of %s were not deleted.\n\nThe settings file %s could not be "
-                    "written.",
-                    g_paths.SelectedRom, SettingsFileName());
+        ShowNotStored(r, "deleted");
         return;
     }
     HandleFormCommand(IDC_CARTLIST, 0);

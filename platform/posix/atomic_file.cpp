@@ -99,6 +99,9 @@ long long TempWriter(string_view name, const string& prefix) {
 
 constexpr time_t kStaleTempSeconds = 60;
 
+// The longest an update waits for another process's lock on the file.
+constexpr long long kLockWaitMs = 2000;
+
 // Removes temporary files a killed writer left beside the file at path: ours by name, and
 // written by a process that no longer exists or more than a minute ago, so not those of an
 // update in progress (one without the lock, where there is none to be had).
@@ -137,6 +140,9 @@ bool MayReplace(const string& path, const struct stat& st) {
 }
 
 // Opens the lock file at path, making it when there is none; *made tells which. -1 on failure.
+// It is opened for writing where it may be (network file systems lock only files open for
+// writing), else for reading: a lock file made by another user of a shared settings file may
+// not be writable by this one, and a local lock needs no write access.
 int OpenLockFile(const string& path, bool* made) {
     for (;;) {
         int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -144,43 +150,118 @@ int OpenLockFile(const string& path, bool* made) {
         if (fd >= 0 || errno != EEXIST)
             return fd;
         fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0 && errno == EACCES)
+            fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (fd >= 0 || errno != ENOENT)
             return fd;
     }
 }
 
-// Takes the lock of u's file: an exclusive flock on ".<file name>.lock" beside it, opened for
-// writing (network file systems lock only files open for writing). The holder removes the lock
-// file before letting go, so a waiter that gets the lock of a removed file takes the one there
-// now. Where no lock can be had (the file system refuses locks, or no lock file can be made) the
-// update goes on without one: Replace needs a new file beside the file anyway, so it still
-// fails where nothing can be written. False only when the lock file kept changing meanwhile.
-bool TakeLock(Update* u) {
-    string path = DirOf(u->path) + "/." + BaseOf(u->path) + ".lock";
-    for (int attempt = 0; attempt < 100; ++attempt) {
+// A new lock file gets the settings file's group and read and write bits, where this process
+// may set them, so that whoever may save the settings file may also open its lock file (its
+// maker always may, even where the settings file is read-only for now).
+void ShareLockFile(int lockFd, const string& file) {
+    struct stat st;
+    if (stat(file.c_str(), &st) != 0)
+        return;
+    (void)fchown(lockFd, static_cast<uid_t>(-1), st.st_gid);
+    (void)fchmod(lockFd, (st.st_mode & 0666) | 0600);
+}
+
+long long NowMs() {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+void SleepMs(long long ms) {
+    struct timespec t = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+enum class Lock { Held, Refused, Busy };
+
+// Asks for an exclusive flock on fd until kLockWaitMs have passed since startMs. It polls
+// rather than blocks: a blocking flock cannot be given a time limit without a signal handler,
+// and the launcher's window must not hang on another process's save. The polls start 1 ms apart
+// and grow to 4 ms, so a short save of another launcher costs little delay.
+Lock AskLock(int fd, long long startMs) {
+    long long step = 1;
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return Lock::Held;
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK)
+            return Lock::Refused;
+        long long left = startMs + kLockWaitMs - NowMs();
+        if (left <= 0)
+            return Lock::Busy;
+        SleepMs(step < left ? step : left);
+        step = step < 4 ? step * 2 : 4;
+    }
+}
+
+// Takes an exclusive flock on the lock file at path (made when missing) for an update of file,
+// before kLockWaitMs have passed since startMs; *fd is then the held lock file. A lock file
+// removed all the same (by hand, or by an older launcher, which removed it after each save) is
+// noticed after the lock is had, and the one there now is taken instead. Refused, with *fd -1,
+// where no lock can be had: the file system refuses locks, or no lock file can be made.
+Lock TakeLockFile(const string& path, const string& file, long long startMs, int* fd) {
+    *fd = -1;
+    for (;;) {
         bool made = false;
-        int fd = OpenLockFile(path, &made);
-        if (fd < 0)
-            return true;
-        int r;
-        while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-        }
-        if (r != 0) {
-            if (made)
-                unlink(path.c_str()); // of no use to anyone here
-            close(fd);
-            return true;
+        int lockFd = OpenLockFile(path, &made);
+        if (lockFd < 0)
+            return Lock::Refused;
+        if (made)
+            ShareLockFile(lockFd, file);
+        Lock got = AskLock(lockFd, startMs);
+        if (got == Lock::Refused && made)
+            unlink(path.c_str()); // of no use to anyone here
+        if (got != Lock::Held) {
+            close(lockFd);
+            return got;
         }
         struct stat held, named;
-        if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+        if (fstat(lockFd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
             held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-            u->lockFd = fd;
-            u->lockPath = path;
-            return true;
+            *fd = lockFd;
+            return Lock::Held;
         }
-        close(fd); // removed by the update that held it: take the one there now
+        close(lockFd); // removed while this process waited: take the one there now
     }
-    return false;
+}
+
+// Takes the lock of u's file: an exclusive flock on ".<file name>.lock" beside it. The lock
+// files stay after the update, so a waiter never holds the lock of a file that is gone.
+// Waiters take turns through a second lock, ".<file name>.turn.lock": an update holds it from
+// before it asks for the file's lock until it has that lock. So a process that has just ended an
+// update and starts the next cannot take the file's lock again at once while others poll for
+// it: one of them holds the turn and gets the lock next. Where no lock can be had the update
+// goes on without one: Replace needs a new file beside the file anyway, so it still fails where
+// nothing can be written. False, with u->busy set, when other processes held the locks for
+// longer than kLockWaitMs.
+bool TakeLock(Update* u) {
+    const string base = DirOf(u->path) + "/." + BaseOf(u->path);
+    const long long start = NowMs();
+    int turn = -1, fd = -1;
+    Lock got = TakeLockFile(base + ".turn.lock", u->path, start, &turn);
+    if (got != Lock::Busy)
+        got = TakeLockFile(base + ".lock", u->path, start, &fd);
+    if (turn >= 0) {
+        flock(turn, LOCK_UN);
+        close(turn);
+    }
+    if (got == Lock::Busy) {
+        u->busy = true;
+        return false;
+    }
+    u->lockFd = fd;
+    if (fd >= 0)
+        u->lockPath = base + ".lock";
+    return true;
 }
 
 // The file a path names: the path itself, or the end of its chain of symbolic links (a
@@ -202,6 +283,38 @@ bool FollowLinks(const string& path, string* file) {
                               : DirOf(at) + "/" + string(target, static_cast<size_t>(n));
     }
     return false;
+}
+
+// Writes data over the file at path in place. A file with a second name (a hard link) is
+// written this way, so that every name keeps seeing one file; a rename would give the new text
+// to this name alone. Room for the new size is claimed first, so a full disk or a file size
+// limit fails before a byte changes; a crash during the write can leave the file part old, part
+// new.
+bool Overwrite(const string& path, const struct stat& old, string_view data) {
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const off_t size = static_cast<off_t>(data.size());
+    bool ok = true;
+    if (size > old.st_size) {
+        int r;
+        while ((r = posix_fallocate(fd, 0, size)) == EINTR) {
+        }
+        ok = r == 0 || r == EOPNOTSUPP || r == EINVAL;
+    }
+    size_t done = 0;
+    while (ok && done < data.size()) {
+        ssize_t n = pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<size_t>(n);
+    }
+    ok = ok && ftruncate(fd, size) == 0 && fsync(fd) == 0;
+    if (close(fd) != 0)
+        ok = false;
+    return ok;
 }
 
 } // namespace
@@ -229,6 +342,8 @@ bool Replace(const Update& u, string_view data) {
     bool exists = stat(path.c_str(), &old) == 0;
     if ((!exists && errno != ENOENT) || (exists && !MayReplace(path, old)))
         return false;
+    if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1)
+        return Overwrite(path, old, data);
     RemoveStaleTemps(u.dirFd, path);
     string tmp;
     int fd = CreateTemp(path, &tmp);
@@ -236,7 +351,10 @@ bool Replace(const Update& u, string_view data) {
         return false;
     bool ok = true;
     if (exists) {
-        (void)fchown(fd, old.st_uid, old.st_gid); // keeps the owner when allowed to
+        // Keeps owner and group when allowed to, else the group alone (a member of the file's
+        // group may set it); the mode is set after, as a change of owner clears its set-ID bits.
+        if (fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
         ok = fchmod(fd, old.st_mode & 07777) == 0;
     }
     ok = ok && WriteAllFd(fd, data) && fsync(fd) == 0;
@@ -253,7 +371,6 @@ bool Replace(const Update& u, string_view data) {
 
 void End(Update* u) {
     if (u->lockFd >= 0) {
-        unlink(u->lockPath.c_str());
         flock(u->lockFd, LOCK_UN); // a forked child may hold a copy of the descriptor
         close(u->lockFd);
         u->lockFd = -1;

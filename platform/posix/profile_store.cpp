@@ -32,9 +32,10 @@
 // line break. So is a file nobody may write to (mode 0444: the platform's read-only attribute).
 // The new file is written beside the old one, flushed, and renamed over it, so a failed write
 // leaves the old file as it was; a settings file that is a symbolic link stays one, and the file
-// it leads to is replaced. Saves take turns by a lock file beside the settings file, so two
-// processes never lose each other's changes; where the file system refuses locks, a save goes
-// ahead without one.
+// it leads to is replaced (one with a second hard link is written in place). Saves take turns by
+// a lock file beside the settings file, so two processes never lose each other's changes; a
+// save waits at most two seconds for another's lock and then fails as busy; where the file
+// system refuses locks, a save goes ahead without one.
 //
 // Where each part lives:
 // - ini/text.h: blanks, names and lines; ini/utf16: UTF-16 files;
@@ -90,10 +91,10 @@ size_t ReadValue(const char* section, const char* key, const char* def, char* bu
 
 // One read-modify-write of the file iniPath names, as one update of it (see atomic_file.h).
 // edit returns false when the file needs no change.
-template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
+template <typename Edit> ProfileFailure Modify(const char* iniPath, Edit edit) {
     atomic_file::Update u;
     if (!iniPath || !*iniPath || !atomic_file::Begin(iniPath, &u))
-        return false;
+        return u.busy ? ProfileFailure::Busy : ProfileFailure::NotWritten;
     std::shared_ptr<Parsed> p;
     bool ok = false;
     Load r = LoadFile(u.path, &p);
@@ -112,7 +113,14 @@ template <typename Edit> bool Modify(const char* iniPath, Edit edit) {
         }
     }
     atomic_file::End(&u);
-    return ok;
+    return ok ? ProfileFailure::None : ProfileFailure::NotWritten;
+}
+
+// Hands a failure to the caller who asked for it; true when there is none.
+bool Answer(ProfileFailure f, ProfileFailure* why) {
+    if (why)
+        *why = f;
+    return f == ProfileFailure::None;
 }
 
 } // namespace
@@ -136,31 +144,34 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
 }
 
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
-                         const char* iniPath) {
+                         const char* iniPath, ProfileFailure* why) {
     if (!section || (count > 0 && !entries) || count < 0)
-        return false;
+        return Answer(ProfileFailure::NotWritten, why);
     // A header that could not be found again is never written...
     if (!OnOneLine(CallerName(section)))
-        return false;
+        return Answer(ProfileFailure::NameNotKept, why);
     std::vector<KeyValue> group;
     group.reserve(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
         if (!entries[i].key)
-            return false;
+            return Answer(ProfileFailure::NotWritten, why);
         KeyValue kv{CallerName(entries[i].key), StoredValue(entries[i].value)};
         // ...nor a line that would read back as another key or as a header.
         if (!Carriable(kv.key, kv.value))
-            return false;
+            return Answer(ProfileFailure::NameNotKept, why);
         group.push_back(std::move(kv));
     }
-    return Modify(iniPath, [&](Parsed& p, string* out) {
-        return EditWrite(p, CallerName(section), group, out);
-    });
+    return Answer(
+        Modify(iniPath, [&](Parsed& p,
+                            string* out) { return EditWrite(p, CallerName(section), group, out); }),
+        why);
 }
 
-bool ProfileDeleteSection(const char* section, const char* iniPath) {
+bool ProfileDeleteSection(const char* section, const char* iniPath, ProfileFailure* why) {
     if (!section)
-        return false;
-    return Modify(iniPath,
-                  [&](Parsed& p, string* out) { return EditDelete(p, CallerName(section), out); });
+        return Answer(ProfileFailure::NotWritten, why);
+    return Answer(
+        Modify(iniPath,
+               [&](Parsed& p, string* out) { return EditDelete(p, CallerName(section), out); }),
+        why);
 }

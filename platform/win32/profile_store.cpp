@@ -4,6 +4,53 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
+
+namespace {
+
+// Whether the file already holds value for key: the platform refuses every write to a read-only
+// file, even one that would change nothing, and a save of what the file already says is no
+// failure (the native store answers the same).
+bool Holds(const char* section, const char* key, const char* value, const char* iniPath) {
+    if (!key || !value)
+        return false;
+    const char* absent = "\x01\x02\x03"; // no value a save writes
+    std::vector<char> buf(std::strlen(value) + 2);
+    GetPrivateProfileStringA(section, key, absent, buf.data(), static_cast<DWORD>(buf.size()),
+                             iniPath);
+    return std::strcmp(buf.data(), value) == 0;
+}
+
+// Whether the file exists and has no section named name (compared as the platform compares
+// names). A file that is not there cannot be what stopped a delete, so it does not count.
+bool Lacks(const char* name, const char* iniPath) {
+    DWORD attributes = GetFileAttributesA(iniPath);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    std::vector<char> names(4096);
+    for (;;) {
+        DWORD n =
+            GetPrivateProfileSectionNamesA(names.data(), static_cast<DWORD>(names.size()), iniPath);
+        if (n + 2 < names.size())
+            break;
+        if (names.size() >= (1u << 26))
+            return false;
+        names.resize(names.size() * 2);
+    }
+    for (const char* at = names.data(); *at != '\0'; at += std::strlen(at) + 1) {
+        if (lstrcmpiA(at, name) == 0)
+            return false;
+    }
+    return true;
+}
+
+bool Answer(bool ok, ProfileFailure* why) {
+    if (why)
+        *why = ok ? ProfileFailure::None : ProfileFailure::NotWritten;
+    return ok;
+}
+
+} // namespace
 
 void ProfileReadString(const char* section, const char* key, const char* def, char* buf, int cap,
                        const char* iniPath) {
@@ -18,25 +65,27 @@ int ProfileReadInt(const char* section, const char* key, int def, const char* in
 
 bool ProfileWriteString(const char* section, const char* key, const char* value,
                         const char* iniPath) {
-    return WritePrivateProfileStringA(section, key, value, iniPath) != FALSE;
+    ProfileEntry e{key, value};
+    return ProfileWriteStrings(section, &e, 1, iniPath);
 }
 
 // One call per entry, in order: the platform has no way to commit them together.
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
-                         const char* iniPath) {
+                         const char* iniPath, ProfileFailure* why) {
     bool ok = true;
     for (int i = 0; i < count; ++i) {
-        if (!WritePrivateProfileStringA(section, entries[i].key, entries[i].value, iniPath))
+        if (!WritePrivateProfileStringA(section, entries[i].key, entries[i].value, iniPath) &&
+            !Holds(section, entries[i].key, entries[i].value, iniPath))
             ok = false;
     }
-    return ok;
+    return Answer(ok, why);
 }
 
 // A null entry list removes the section (an empty one would only empty it). The platform's
 // reads and writes drop the blanks around a section name, but its delete takes the name as
 // given: a cartridge whose file name starts with a blank was saved under the name without it
 // and could never be deleted. The delete is given the name as the reads and writes see it.
-bool ProfileDeleteSection(const char* section, const char* iniPath) {
+bool ProfileDeleteSection(const char* section, const char* iniPath, ProfileFailure* why) {
     const char* begin = section;
     while (*begin != '\0' && IsProfileBlank(static_cast<unsigned char>(*begin)))
         ++begin;
@@ -44,9 +93,11 @@ bool ProfileDeleteSection(const char* section, const char* iniPath) {
     while (len > 0 && IsProfileBlank(static_cast<unsigned char>(begin[len - 1])))
         --len;
     if (len == 0 || len >= MAX_PATH)
-        return WritePrivateProfileSectionA(section, nullptr, iniPath) != FALSE;
+        return Answer(WritePrivateProfileSectionA(section, nullptr, iniPath) != FALSE, why);
     char name[MAX_PATH];
     std::memcpy(name, begin, len);
     name[len] = '\0';
-    return WritePrivateProfileSectionA(name, nullptr, iniPath) != FALSE;
+    // A read-only file without the section already is what the delete asks for.
+    return Answer(
+        WritePrivateProfileSectionA(name, nullptr, iniPath) != FALSE || Lacks(name, iniPath), why);
 }

@@ -102,8 +102,12 @@ std::vector<std::string> LinesOf(const std::string& text) {
 
 std::set<std::string> NamesIn(const fs::path& dir) {
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir))
-        names.insert(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir)) {
+        std::string n = e.path().filename().string();
+        bool lockFile = n.size() > 6 && n[0] == '.' && n.compare(n.size() - 5, 5, ".lock") == 0;
+        if (!lockFile)
+            names.insert(n);
+    }
     return names;
 }
 

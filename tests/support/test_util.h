@@ -35,7 +35,8 @@ bool FileExists(const std::filesystem::path& p);
 // text's lines, without their line breaks (LF or CR LF).
 std::vector<std::string> LinesOf(const std::string& text);
 
-// The names of the entries of dir.
+// The names of the entries of dir, but the settings store's lock files (".NAME.lock"), which stay
+// beside the settings file.
 std::set<std::string> NamesIn(const std::filesystem::path& dir);
 #ifndef _WIN32
 // stat of path; a failure fails the test.

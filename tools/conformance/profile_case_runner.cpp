@@ -12,6 +12,10 @@
 //   readint  section key default               read an integer
 //   write    section key value                 write a string
 //   delete   section                           delete a section
+//   readonly                                   make the settings file read-only
+//   save     section key value                 write a string; print 1 when it reports success
+//   remove   section                           delete a section as the launcher does; print 1
+//                                              when it reports success
 // Records run in order on one settings file in a fresh temporary directory. For each case the
 // runner prints "== name", then "<line>\t<result>" for every read and dump (strings escaped as
 // above). A dump of a file starting with a UTF-16 byte-order mark prints "UTF-16LE " or
@@ -33,6 +37,7 @@
 #include <io.h>
 #else
 #include <dirent.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -241,8 +246,10 @@ void RemoveCaseDir(const string& dir) {
     HANDLE h = FindFirstFileA((dir + "*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
         do {
-            if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, ".."))
+            if (strcmp(fd.cFileName, ".") && strcmp(fd.cFileName, "..")) {
+                SetFileAttributesA((dir + fd.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA((dir + fd.cFileName).c_str());
+            }
         } while (FindNextFileA(h, &fd));
         FindClose(h);
     }
@@ -311,14 +318,17 @@ bool RunCase(const char* casePath) {
         for (size_t i = 0; i < raw.size() && ok; ++i)
             ok = Unescape(raw[i], &f[i]);
         const string& op = f[0];
-        size_t want = op == "file"      ? 2
-                      : op == "file16"  ? 3
-                      : op == "dump"    ? 1
-                      : op == "read"    ? 5
-                      : op == "readint" ? 4
-                      : op == "write"   ? 4
-                      : op == "delete"  ? 2
-                                        : 0;
+        size_t want = op == "file"       ? 2
+                      : op == "file16"   ? 3
+                      : op == "dump"     ? 1
+                      : op == "read"     ? 5
+                      : op == "readint"  ? 4
+                      : op == "write"    ? 4
+                      : op == "delete"   ? 2
+                      : op == "readonly" ? 1
+                      : op == "save"     ? 4
+                      : op == "remove"   ? 2
+                                         : 0;
         if (!ok || want == 0 || f.size() != want) {
             fprintf(stderr, "%s:%d: malformed record\n", casePath, lineNo);
             ok = false;
@@ -362,6 +372,18 @@ bool RunCase(const char* casePath) {
                    ProfileReadInt(f[1].c_str(), f[2].c_str(), def, ini.c_str()));
         } else if (op == "write") {
             ProfileWriteString(f[1].c_str(), f[2].c_str(), f[3].c_str(), ini.c_str());
+        } else if (op == "readonly") {
+#ifdef _WIN32
+            ok = SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_READONLY) != FALSE;
+#else
+            ok = chmod(ini.c_str(), 0444) == 0;
+#endif
+        } else if (op == "save") {
+            printf("%d\t%d\n", lineNo,
+                   ProfileWriteString(f[1].c_str(), f[2].c_str(), f[3].c_str(), ini.c_str()) ? 1
+                                                                                             : 0);
+        } else if (op == "remove") {
+            printf("%d\t%d\n", lineNo, ProfileDeleteSection(f[1].c_str(), ini.c_str()) ? 1 : 0);
         } else {
 #ifdef _WIN32
             // The platform's own delete: the launcher's wrapper drops the blanks around the
