@@ -9,22 +9,12 @@
 
 namespace {
 
-// Without a settings file (its path did not fit) every value is its default.
-bool HaveSettingsFile() {
-    return g_paths.IniPath[0] != '\0';
-}
-
 void ReadValue(const char* section, const char* key, const char* def, char* buf, int cap) {
-    if (HaveSettingsFile()) {
-        ProfileReadString(section, key, def, buf, cap, g_paths.IniPath);
-        return;
-    }
-    // The default, cut to the field as a read from the file would be.
-    CopyTextCut(buf, cap, def);
+    ProfileReadString(section, key, def, buf, cap, g_paths.IniPath);
 }
 
 int ReadInt(const char* section, const char* key, int def) {
-    return HaveSettingsFile() ? ProfileReadInt(section, key, def, g_paths.IniPath) : def;
+    return ProfileReadInt(section, key, def, g_paths.IniPath);
 }
 
 SaveResult ResultOf(bool ok, ProfileFailure why) {
@@ -46,6 +36,15 @@ SaveResult ResultOf(bool ok, ProfileFailure why) {
 // again; neither store is given one.
 bool OnOneLine(const char* name) {
     return std::strpbrk(name, "\r\n") == nullptr;
+}
+
+// A line break in a value (a ROM header's title may hold one) would end the value early and
+// start a stray line in the file, so each one is stored as a space.
+void PutOnOneLine(char* value) {
+    for (char* c = value; *c != '\0'; ++c) {
+        if (*c == '\r' || *c == '\n')
+            *c = ' ';
+    }
 }
 
 } // namespace
@@ -72,20 +71,16 @@ CartSettings LoadCartSettings(const char* romName) {
 
 SaveResult SaveCartSettings(const char* romName, const CartSettings& settings) {
     // No cartridge selected: there is no section to write.
-    if (!HaveSettingsFile() || romName[0] == '\0')
+    if (romName[0] == '\0')
         return SaveResult::NotWritten;
     if (!OnOneLine(romName))
         return SaveResult::NameNotKept;
-    // A line break in the title (a ROM header may hold one) would end the value early and
-    // start a stray line in the file, so each one is stored as a space.
     char title[kTitleField];
     CopyTextCut(title, kTitleField, settings.title);
-    for (char* c = title; *c != '\0'; ++c) {
-        if (*c == '\r' || *c == '\n')
-            *c = ' ';
-    }
+    PutOnOneLine(title);
     char frames[kFramesField];
     CopyTextCut(frames, kFramesField, settings.frames);
+    PutOnOneLine(frames);
 
     ProfileEntry entries[5];
     int count = 0;
@@ -112,7 +107,7 @@ SaveResult SaveCartSettings(const char* romName, const CartSettings& settings) {
 }
 
 SaveResult DeleteCartSettings(const char* romName) {
-    if (!HaveSettingsFile() || romName[0] == '\0')
+    if (romName[0] == '\0')
         return SaveResult::NotWritten;
     ProfileFailure why = ProfileFailure::None;
     bool ok = ProfileDeleteSection(romName, g_paths.IniPath, &why);

@@ -37,11 +37,8 @@ bool BuildEmulatorCommand(const char* romName, const CartSettings& settings) {
     // The emulator path is read afresh each time, so an edited settings file takes effect at
     // the next launch.
     char emulator[kPathMax];
-    if (g_paths.IniPath[0] != '\0')
-        ProfileReadString(kPathsSection, kKeyEmulatorPath, kNoEmulator, emulator, kPathMax,
-                          g_paths.IniPath);
-    else
-        CopyText(emulator, kPathMax, kNoEmulator);
+    ProfileReadString(kPathsSection, kKeyEmulatorPath, kNoEmulator, emulator, kPathMax,
+                      g_paths.IniPath);
 
     char frames[kFramesField];
     CopyTextCut(frames, kFramesField, settings.frames);

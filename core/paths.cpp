@@ -37,19 +37,11 @@ bool RunPrompt(FileChooser chooser, void* context, OpenFileRequest* request) {
     }
 }
 
-// Settings access that does nothing when the launcher's directory left no room for the
-// settings file's name: reads give their defaults, writes are skipped.
 void ReadPathValue(const char* key, const char* def, char* buf) {
-    if (g_paths.IniPath[0] == '\0') {
-        CopyText(buf, kPathMax, def);
-        return;
-    }
     ProfileReadString(kPathsSection, key, def, buf, kPathMax, g_paths.IniPath);
 }
 
 void WritePathValue(const char* key, const char* value) {
-    if (g_paths.IniPath[0] == '\0')
-        return;
     ProfileWriteString(kPathsSection, key, value, g_paths.IniPath);
 }
 

@@ -1,6 +1,8 @@
 // The four settings-file operations. Every access to the settings file goes through them.
 // On Win32 they are the private-profile functions; on POSIX a reader and writer of the
-// same initialization-file format.
+// same initialization-file format. An empty iniPath names no settings file (the launcher's
+// directory left no room for its name): reads give their defaults, writes and deletes change
+// nothing and fail with NotWritten.
 #pragma once
 
 // The bytes the settings file does not count around a section or key name: for reads, writes
@@ -22,7 +24,7 @@ enum class ProfileFailure {
     None,        // it did (or the file already said so)
     NotWritten,  // the file or its directory cannot be written, or the file is read-only
     Busy,        // another program kept the file's lock for longer than a save waits (native)
-    NameNotKept, // a name holds a line break, which the file cannot carry (native)
+    NameNotKept, // a name or a value holds a line break, which the file cannot carry (native)
 };
 
 // Creates the file and the section when missing, creates or replaces the key.

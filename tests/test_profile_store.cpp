@@ -261,19 +261,19 @@ TEST(ProfileStorePosix, WriteChangesOnlyTheLineConcerned) {
          "Title=x\r\n"},
         // A new section goes at the end of the file.
         {"Y.BIN", "Frames", "3", original + "[Y.BIN]\r\nFrames=3\r\n"},
-        // A value never breaks the line: CR and LF become spaces.
-        {"X.BIN", "Title", "two\r\nlines\n[Evil]",
-         "; launcher settings\r\n[Quorvalis Paths]\r\n  EmulatorPath = /old/zelko  \r\n"
-         "Foreign=kept ; by another tool\r\n\r\n[X.BIN]\r\n# a comment\r\n"
-         "Title=two  lines [Evil]\r\n"},
     };
     for (const Case& c : cases) {
         WriteFile(ini, original);
         ASSERT_TRUE(ProfileWriteString(c.section, c.key, c.value, ini.c_str()));
         EXPECT_EQ(ReadFile(ini), c.want) << c.section << "/" << c.key;
     }
-    EXPECT_EQ(Read(ini, "X.BIN", "Title", ""), "two  lines [Evil]");
-    EXPECT_EQ(Read(ini, "Evil", "Title", "none"), "none");
+    // A value never breaks the line: one holding CR or LF is refused.
+    WriteFile(ini, original);
+    ProfileFailure why = ProfileFailure::None;
+    ProfileEntry entry{"Title", "two\r\nlines\n[Evil]"};
+    EXPECT_FALSE(ProfileWriteStrings("X.BIN", &entry, 1, ini.c_str(), &why));
+    EXPECT_EQ(why, ProfileFailure::NameNotKept);
+    EXPECT_EQ(ReadFile(ini), original);
 
     // LF files get LF lines, and a last line without newline is ended first.
     WriteFile(ini, "[s]\na=1");

@@ -70,7 +70,7 @@ size_t ReadValue(const char* section, const char* key, const char* def, char* bu
         return 0;
     string_view d = DefaultText(def);
     std::shared_ptr<Parsed> p;
-    Load r = (iniPath && section && key) ? LoadFile(iniPath, &p) : Load::Failed;
+    Load r = (iniPath && *iniPath && section && key) ? LoadFile(iniPath, &p) : Load::Failed;
     if (r == Load::Failed) {
         CopyTruncated(d, buf, cap);
         return strlen(buf);
@@ -156,6 +156,8 @@ bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int c
         if (!entries[i].key)
             return Answer(ProfileFailure::NotWritten, why);
         KeyValue kv{CallerName(entries[i].key), StoredValue(entries[i].value)};
+        if (!OnOneLine(kv.value))
+            return Answer(ProfileFailure::NameNotKept, why);
         // ...nor a line that would read back as another key or as a header.
         if (!Carriable(kv.key, kv.value))
             return Answer(ProfileFailure::NameNotKept, why);

@@ -50,16 +50,27 @@ bool Answer(bool ok, ProfileFailure* why) {
     return ok;
 }
 
+// An empty path names no settings file; the platform would take it as a file name of its own.
+bool NoFile(const char* iniPath) {
+    return !iniPath || !*iniPath;
+}
+
 } // namespace
 
 void ProfileReadString(const char* section, const char* key, const char* def, char* buf, int cap,
                        const char* iniPath) {
     if (!buf || cap <= 0)
         return;
+    if (NoFile(iniPath)) {
+        lstrcpynA(buf, def ? def : "", cap);
+        return;
+    }
     GetPrivateProfileStringA(section, key, def, buf, static_cast<DWORD>(cap), iniPath);
 }
 
 int ProfileReadInt(const char* section, const char* key, int def, const char* iniPath) {
+    if (NoFile(iniPath))
+        return def;
     return static_cast<int>(GetPrivateProfileIntA(section, key, def, iniPath));
 }
 
@@ -72,6 +83,8 @@ bool ProfileWriteString(const char* section, const char* key, const char* value,
 // One call per entry, in order: the platform has no way to commit them together.
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
                          const char* iniPath, ProfileFailure* why) {
+    if (NoFile(iniPath))
+        return Answer(false, why);
     bool ok = true;
     for (int i = 0; i < count; ++i) {
         if (!WritePrivateProfileStringA(section, entries[i].key, entries[i].value, iniPath) &&
@@ -82,10 +95,11 @@ bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int c
 }
 
 // A null entry list removes the section (an empty one would only empty it). The platform's
-// reads and writes drop the blanks around a section name, but its delete takes the name as
-// given: a cartridge whose file name starts with a blank was saved under the name without it
-// and could never be deleted. The delete is given the name as the reads and writes see it.
+// reads and writes drop the blanks around a section name and its delete does not, so the delete
+// is given the name as the reads and writes see it.
 bool ProfileDeleteSection(const char* section, const char* iniPath, ProfileFailure* why) {
+    if (NoFile(iniPath))
+        return Answer(false, why);
     const char* begin = section;
     while (*begin != '\0' && IsProfileBlank(static_cast<unsigned char>(*begin)))
         ++begin;

@@ -16,16 +16,6 @@ string DominantBreak(string_view d) {
     return "\r\n";
 }
 
-// Values never hold a line break: each CR or LF becomes a space.
-string OneLine(string_view s) {
-    string r(s);
-    for (char& c : r) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    }
-    return r;
-}
-
 // A line a group write sets: an entry already in the section, or a new one.
 struct Target {
     bool isNew = false;
@@ -89,7 +79,7 @@ string StoredValue(const char* value) {
     string_view v = value ? string_view(value) : string_view();
     while (!v.empty() && IsBlank(v.front()))
         v.remove_prefix(1);
-    return OneLine(v);
+    return string(v);
 }
 
 bool OnOneLine(string_view name) {
