@@ -11,34 +11,16 @@ WindowState g_window;
 
 Fl_Widget* FindControl(int id) {
     const Controls& c = g_window.controls;
-    switch (id) {
-    case IDC_CARTLIST:
-        return c.cartList;
-    case IDC_TITLE:
-        return c.title;
-    case IDC_USA:
-        return c.usa;
-    case IDC_EUROPE:
-        return c.europe;
-    case IDC_JAPAN:
-        return c.japan;
-    case IDC_FRAMES:
-        return c.frames;
-    case IDC_NOSOUND:
-        return c.noSound;
-    case IDC_Z80:
-        return c.z80;
-    case IDC_LAUNCH:
-        return c.launch;
-    case IDC_SAVE:
-        return c.save;
-    case IDC_DELETE:
-        return c.del;
-    case IDC_ABOUT:
-        return c.about;
-    case IDC_EXIT:
-        return c.exit;
-    default:
-        return nullptr;
-    }
+    const struct {
+        int id;
+        Fl_Widget* widget;
+    } ids[] = {{IDC_CARTLIST, c.cartList}, {IDC_TITLE, c.title}, {IDC_USA, c.usa},
+               {IDC_EUROPE, c.europe},     {IDC_JAPAN, c.japan}, {IDC_FRAMES, c.frames},
+               {IDC_NOSOUND, c.noSound},   {IDC_Z80, c.z80},     {IDC_LAUNCH, c.launch},
+               {IDC_SAVE, c.save},         {IDC_DELETE, c.del},  {IDC_ABOUT, c.about},
+               {IDC_EXIT, c.exit}};
+    for (const auto& entry : ids)
+        if (entry.id == id)
+            return entry.widget;
+    return nullptr;
 }
