@@ -1,7 +1,7 @@
 // The native window's state: the main window, its controls and what they remember between
-// events, in one place. There is one window, so there is one instance, g_window; the window's
-// functions (main_window, controls, cart_list, focus_reports, form_fltk, layout) reach it.
-// The test trace keeps its own few flags in test_dump.cpp, as only the traced copy has them.
+// events, in one place. There is one window, so there is one instance, g_window, which the
+// window's functions reach directly. The test trace keeps its own few flags in test_dump.cpp,
+// as only the traced copy has them.
 #pragma once
 
 class Fl_Browser;
