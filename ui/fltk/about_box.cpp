@@ -68,7 +68,7 @@ void AddBlackLine(int x, int y, int w, int h) {
 } // namespace
 
 void ShowAboutBox() {
-    Fl_Double_Window win(DuX(167), DuY(97), "About Quorvalis '95");
+    Fl_Double_Window win(DuX(167), DuY(97), QV_ABOUT_CAPTION);
     // Template order; OK comes second, so it is the first tab stop and gets the focus.
     AddText(32, 4, 104, 7, QV_ABOUT_NAME);
     Fl_Return_Button* ok = new Fl_Return_Button(DuX(67), DuY(78), DuW(67, 32), DuH(78, 14), "OK");
@@ -86,10 +86,7 @@ void ShowAboutBox() {
     win.callback(AboutWindowCb);
     win.set_modal();
     win.xclass("Quorvalis");
-
-    int sx, sy, sw, sh;
-    Fl::screen_work_area(sx, sy, sw, sh);
-    win.position(sx + (sw - win.w()) / 2, sy + (sh - win.h()) / 2);
+    CentreWindow(&win, nullptr);
 
     win.show();
     ok->take_focus();

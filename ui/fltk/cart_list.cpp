@@ -21,7 +21,7 @@
 
 #include "res/resource.h"
 #include "ui/fltk/focus_reports.h"
-#include "ui/fltk/main_window.h"
+#include "ui/fltk/report.h"
 
 #include <FL/Fl.H>
 

@@ -9,10 +9,6 @@ class CartList : public NameList {
     CartList(int x, int y, int w, int h);
     int handle(int event) override;
 
-    // The list box's focus item (1-based): where keyboard moves and type-ahead start. It stays
-    // on the first item until something is selected.
-    int caret() const { return caret_; }
-
     // Where the items are drawn (window coordinates) and the height of one item.
     void ItemArea(int* x, int* y, int* w, int* h, int* itemHeight) const;
 
@@ -23,6 +19,8 @@ class CartList : public NameList {
     void TypeAhead(const char* text);
     int PageSize();
 
+    // The list box's focus item (1-based): where keyboard moves and type-ahead start. It stays
+    // on the first item until something is selected.
     int caret_ = 1;
     bool captured_ = false; // a left press on an item, until its release
 };

@@ -30,6 +30,7 @@
 
 #include "ui/fltk/focus_reports.h"
 #include "ui/fltk/layout.h"
+#include "ui/fltk/window_state.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
@@ -37,11 +38,6 @@
 #include <string>
 
 namespace {
-
-// How many times the form has set a field's text (SetFieldText).
-int g_fieldTextSets = 0;
-
-RadioButton* g_arrowGroup[3] = {};
 
 bool IsArrow(int key) {
     return key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right;
@@ -57,13 +53,16 @@ void ClickButton(Fl_Button* b) {
     b->do_callback();
 }
 
+// The arrow keys move between the three radio buttons, in template order.
 void ArrowFromRadio(Fl_Button* b, int key) {
+    const Controls& c = g_window.controls;
+    Fl_Button* group[] = {c.usa, c.europe, c.japan};
     int step = key == FL_Up || key == FL_Left ? -1 : 1;
     for (int i = 0; i < 3; ++i) {
         int next = i + step;
-        if (g_arrowGroup[i] == b && next >= 0 && next < 3 && g_arrowGroup[next]) {
-            FocusControl(g_arrowGroup[next]);
-            ClickButton(g_arrowGroup[next]);
+        if (group[i] == b && next >= 0 && next < 3 && group[next]) {
+            FocusControl(group[next]);
+            ClickButton(group[next]);
             return;
         }
     }
@@ -93,11 +92,11 @@ int EditField::handle(int event) {
             FocusControl(this);
         return 1;
     }
-    int setsBefore = g_fieldTextSets;
+    int setsBefore = g_window.fieldTextSets;
     int handled = InsertsText(event) ? InsertFitting() : Fl_Input::handle(event);
     // FLTK moves the focus before it places the caret; here the reload that the focus move
     // made leaves the caret at the start, as on the Win32 build.
-    if (event == FL_PUSH && g_fieldTextSets != setsBefore)
+    if (event == FL_PUSH && g_window.fieldTextSets != setsBefore)
         position(0);
     NoteFocusEvent(this, event, handled);
     return handled;
@@ -161,7 +160,7 @@ int EditField::InsertFitting() {
 void SetFieldText(Fl_Input* field, const char* text) {
     field->value(text ? text : "");
     field->position(0);
-    ++g_fieldTextSets;
+    ++g_window.fieldTextSets;
 }
 
 // ---- Group boxes ------------------------------------------------------------------------------
@@ -246,12 +245,6 @@ template class DialogButton<Fl_Button, ButtonKind::Push>;
 template class DialogButton<Fl_Button, ButtonKind::Default>;
 template class DialogButton<Fl_Round_Button, ButtonKind::Radio>;
 template class DialogButton<Fl_Check_Button, ButtonKind::Check>;
-
-void SetArrowGroup(RadioButton* first, RadioButton* second, RadioButton* third) {
-    g_arrowGroup[0] = first;
-    g_arrowGroup[1] = second;
-    g_arrowGroup[2] = third;
-}
 
 // ---- The spin control ------------------------------------------------------------------------
 

@@ -50,9 +50,6 @@ using DefaultButton = DialogButton<Fl_Button, ButtonKind::Default>;
 using RadioButton = DialogButton<Fl_Round_Button, ButtonKind::Radio>;
 using CheckButton = DialogButton<Fl_Check_Button, ButtonKind::Check>;
 
-// The radio buttons the arrow keys move between, in template order.
-void SetArrowGroup(RadioButton* first, RadioButton* second, RadioButton* third);
-
 // A spin control arrow beside the frame value field.
 class SpinArrow : public Fl_Repeat_Button {
   public:

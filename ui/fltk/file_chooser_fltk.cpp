@@ -3,7 +3,6 @@
 
 #include "ui/fltk/chooser_paths.h"
 #include "ui/fltk/layout.h"
-#include "ui/fltk/main_window.h"
 #include "ui/fltk/name_list.h"
 #include "ui/fltk/test_dump.h"
 
@@ -140,20 +139,6 @@ void ListCb(Fl_Widget*, void* data) {
     }
 }
 
-void Centre(Fl_Window* win, Fl_Window* owner) {
-    int sx, sy, sw, sh;
-    Fl::screen_work_area(sx, sy, sw, sh);
-    int x = sx + (sw - win->w()) / 2, y = sy + (sh - win->h()) / 2;
-    if (owner && owner->shown()) {
-        x = owner->x() + (owner->w() - win->w()) / 2;
-        y = owner->y() + (owner->h() - win->h()) / 2;
-    }
-    // Keep it on the screen.
-    x = x + win->w() > sx + sw ? sx + sw - win->w() : x;
-    y = y + win->h() > sy + sh ? sy + sh - win->h() : y;
-    win->position(x < sx ? sx : x, y < sy ? sy : y);
-}
-
 } // namespace
 
 ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
@@ -187,7 +172,7 @@ ChooseResult FltkChooseFile(OpenFileRequest* request, void*) {
     win.callback(CancelCb, &d);
     win.set_modal();
     win.xclass("Quorvalis");
-    Centre(&win, static_cast<Fl_Window*>(request->owner));
+    CentreWindow(&win, static_cast<Fl_Window*>(request->owner));
 
     // The initial file name, read no further than the buffer's capacity.
     std::string initial(request->fileName, strnlen(request->fileName, request->fileNameCap));

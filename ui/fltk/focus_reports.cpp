@@ -3,33 +3,18 @@
 // arrived, after the loss of the previous widget.
 #include "ui/fltk/focus_reports.h"
 
-#include "ui/fltk/main_window.h"
+#include "ui/fltk/report.h"
+#include "ui/fltk/window_state.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
 namespace {
 
-struct FocusReporter {
-    Fl_Widget* widget;
-    int id;
-    int setCode;
-    int killCode;
-    bool focused; // a gain was reported and no loss since
-};
-
-constexpr int kMaxReporters = 3;
-FocusReporter g_reporters[kMaxReporters];
-int g_reporterCount = 0;
-Fl_Widget* g_pendingGain = nullptr;
-Fl_Window* g_window = nullptr;
-// Start-up focuses no control, so nothing reports (and reloads) before the user acts.
-bool g_controlFocusedOnce = false;
-
 FocusReporter* FindReporter(Fl_Widget* w) {
-    for (int i = 0; i < g_reporterCount; ++i)
-        if (g_reporters[i].widget == w)
-            return &g_reporters[i];
+    for (int i = 0; i < g_window.reporterCount; ++i)
+        if (g_window.reporters[i].widget == w)
+            return &g_window.reporters[i];
     return nullptr;
 }
 
@@ -42,23 +27,22 @@ void ReportLoss(FocusReporter* r) {
 
 } // namespace
 
-void SetFocusReportWindow(Fl_Window* win) {
-    g_window = win;
-}
-
 void AddFocusReporter(Fl_Widget* w, int id, int setCode, int killCode) {
-    if (g_reporterCount < kMaxReporters)
-        g_reporters[g_reporterCount++] = FocusReporter{w, id, setCode, killCode, false};
+    WindowState& st = g_window;
+    constexpr int kMaxReporters = sizeof(st.reporters) / sizeof(st.reporters[0]);
+    if (st.reporterCount < kMaxReporters)
+        st.reporters[st.reporterCount++] = FocusReporter{w, id, setCode, killCode, false};
 }
 
 void SyncFocusReports() {
+    WindowState& st = g_window;
     Fl_Widget* focus = Fl::focus();
-    if (focus && g_window && focus != g_window && g_window->contains(focus))
-        g_controlFocusedOnce = true;
-    for (int i = 0; i < g_reporterCount; ++i)
-        if (g_reporters[i].widget != focus)
-            ReportLoss(&g_reporters[i]);
-    g_pendingGain = nullptr;
+    if (focus && st.window && focus != st.window && st.window->contains(focus))
+        st.controlFocusedOnce = true;
+    for (int i = 0; i < st.reporterCount; ++i)
+        if (st.reporters[i].widget != focus)
+            ReportLoss(&st.reporters[i]);
+    st.pendingGain = nullptr;
     FocusReporter* r = FindReporter(focus);
     if (r && !r->focused) {
         r->focused = true;
@@ -68,20 +52,12 @@ void SyncFocusReports() {
 
 void NoteFocusEvent(Fl_Widget* w, int event, int handled) {
     if (event == FL_FOCUS && handled)
-        g_pendingGain = w;
+        g_window.pendingGain = w;
     if (event == FL_UNFOCUS) {
-        if (g_pendingGain == w)
-            g_pendingGain = nullptr;
+        if (g_window.pendingGain == w)
+            g_window.pendingGain = nullptr;
         ReportLoss(FindReporter(w));
     }
-}
-
-bool FocusGainPending() {
-    return g_pendingGain != nullptr;
-}
-
-bool ControlFocusedOnce() {
-    return g_controlFocusedOnce;
 }
 
 void FocusControl(Fl_Widget* w) {

@@ -3,10 +3,6 @@
 #pragma once
 
 class Fl_Widget;
-class Fl_Window;
-
-// The window whose controls report (set once, when it is built).
-void SetFocusReportWindow(Fl_Window* win);
 
 // w reports focus changes to the command handling as control id with these codes.
 void AddFocusReporter(Fl_Widget* w, int id, int setCode, int killCode);
@@ -16,12 +12,6 @@ void SyncFocusReports();
 
 // Called after a reporting widget has handled an event.
 void NoteFocusEvent(Fl_Widget* w, int event, int handled);
-
-// A gain was noted and not reported yet.
-bool FocusGainPending();
-
-// Until a control first takes the focus the window keeps it itself.
-bool ControlFocusedOnce();
 
 // Gives w the keyboard focus and reports the change at once, before w acts on the event
 // that moved the focus (as the window system does for a click or a mnemonic).

@@ -1,12 +1,14 @@
 // The form interface of the command handling over the FLTK main window's controls.
 #include "ui/form.h"
 
+#include "res/about.h"
 #include "res/resource.h"
 #include "ui/commands.h"
 #include "ui/fltk/controls.h"
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
 #include "ui/fltk/plain_text.h"
+#include "ui/fltk/window_state.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Hold_Browser.H>
@@ -36,10 +38,7 @@ Fl_Button* ButtonControl(int id) {
     }
 }
 
-// How deep change reports of the frame value field are nested. Each correction sets the
-// field once more and so reports again; the nesting stops here even if a correction never
-// settles.
-int g_framesChangeDepth = 0;
+// How deep the frame value field's change reports may nest (WindowState::framesChangeDepth).
 constexpr int kMaxFramesChangeDepth = 4;
 
 } // namespace
@@ -65,10 +64,11 @@ void FormSetText(int id, const char* text) {
     if (!edit)
         return;
     SetFieldText(edit, text);
-    if (id == IDC_FRAMES && g_framesChangeDepth < kMaxFramesChangeDepth) {
-        ++g_framesChangeDepth;
+    int& depth = g_window.framesChangeDepth;
+    if (id == IDC_FRAMES && depth < kMaxFramesChangeDepth) {
+        ++depth;
         HandleFormCommand(IDC_FRAMES, QV_EN_CHANGE);
-        --g_framesChangeDepth;
+        --depth;
     }
 }
 
@@ -104,7 +104,7 @@ bool FormGetSelection(char* buf, int cap) {
 // The text may hold a cartridge name, which is shown as it is.
 void FormShowMessage(const char* text) {
     fl_message_font(FL_HELVETICA, DialogFontSize());
-    fl_message_title("Quorvalis '95");
+    fl_message_title(QV_CAPTION);
     fl_close = "OK";
     fl_alert("%s", PlainLabelText(text).c_str());
 }

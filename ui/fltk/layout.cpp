@@ -1,13 +1,14 @@
 // Pixel sizes from dialog units.
 #include "ui/fltk/layout.h"
 
+#include "ui/fltk/window_state.h"
+
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
 
 #include <cmath>
 
 namespace {
-
-double g_scale = 1.0;
 
 constexpr double kPxPerUnitX = 1.5;
 constexpr double kPxPerUnitY = 1.625;
@@ -24,18 +25,18 @@ void InitLayoutScale() {
     // from its size in whole millimetres (a 192-dpi screen reads as 191.7); never smaller
     // than at 96 dpi.
     double s = std::round(dpi / kBaseDpi * 4.0) / 4.0;
-    g_scale = s < 1.0 ? 1.0 : s;
+    g_window.layoutScale = s < 1.0 ? 1.0 : s;
 }
 
 double LayoutScale() {
-    return g_scale;
+    return g_window.layoutScale;
 }
 
 int DuX(int x) {
-    return static_cast<int>(std::lround(x * kPxPerUnitX * g_scale));
+    return static_cast<int>(std::lround(x * kPxPerUnitX * g_window.layoutScale));
 }
 int DuY(int y) {
-    return static_cast<int>(std::lround(y * kPxPerUnitY * g_scale));
+    return static_cast<int>(std::lround(y * kPxPerUnitY * g_window.layoutScale));
 }
 int DuW(int x, int w) {
     return DuX(x + w) - DuX(x);
@@ -45,5 +46,18 @@ int DuH(int y, int h) {
 }
 
 int DialogFontSize() {
-    return static_cast<int>(std::lround(kBaseFontSize * g_scale));
+    return static_cast<int>(std::lround(kBaseFontSize * g_window.layoutScale));
+}
+
+void CentreWindow(Fl_Window* win, Fl_Window* over) {
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    int x = sx + (sw - win->w()) / 2, y = sy + (sh - win->h()) / 2;
+    if (over && over->shown()) {
+        x = over->x() + (over->w() - win->w()) / 2;
+        y = over->y() + (over->h() - win->h()) / 2;
+    }
+    x = x + win->w() > sx + sw ? sx + sw - win->w() : x;
+    y = y + win->h() > sy + sh ? sy + sh - win->h() : y;
+    win->position(x < sx ? sx : x, y < sy ? sy : y);
 }

@@ -1,6 +1,8 @@
 // Dialog units of the window templates, turned into pixels for the FLTK windows.
 #pragma once
 
+class Fl_Window;
+
 // Works out the scale from the screen's resolution: 1 at 96 dpi, more on high-DPI screens.
 // Call once after the display is open and before any Du* conversion.
 void InitLayoutScale();
@@ -15,3 +17,7 @@ int DuH(int y, int h);
 
 // The text size that stands in for the templates' 8-point font.
 int DialogFontSize();
+
+// Places win in the middle of the window over (when it is shown) or of the screen's work area,
+// and within the work area.
+void CentreWindow(Fl_Window* win, Fl_Window* over);

@@ -7,6 +7,7 @@
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
 #include "ui/fltk/test_dump.h"
+#include "ui/fltk/window_state.h"
 #include "ui/form.h"
 
 #include <FL/Fl.H>
@@ -32,7 +33,7 @@ int main() {
     SetFrameSpinRange(1, 9);
     TestDumpState("ready");
 
-    if (g_mainWindow->shown())
+    if (win->shown())
         Fl::run();
-    return MainExitCode();
+    return g_window.exitCode;
 }

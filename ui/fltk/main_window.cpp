@@ -3,13 +3,16 @@
 #include "ui/fltk/main_window.h"
 
 #include "core/cartridge.h"
+#include "res/about.h"
 #include "res/resource.h"
 #include "ui/commands.h"
 #include "ui/fltk/cart_list.h"
 #include "ui/fltk/controls.h"
 #include "ui/fltk/focus_reports.h"
 #include "ui/fltk/layout.h"
+#include "ui/fltk/report.h"
 #include "ui/fltk/test_dump.h"
+#include "ui/fltk/window_state.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -21,11 +24,7 @@
 #include <string>
 #include <vector>
 
-Fl_Window* g_mainWindow = nullptr;
-
 namespace {
-
-int g_exitCode = 0;
 
 // The main window: Escape does nothing (the window system's cancel command has no handler),
 // the close box quits, and focus changes are reported once FLTK has finished moving it.
@@ -34,7 +33,7 @@ class MainWindow : public Fl_Double_Window {
     MainWindow(int w, int h, const char* title) : Fl_Double_Window(w, h, title) {}
 
     int handle(int event) override {
-        if (event == FL_FOCUS && !ControlFocusedOnce()) {
+        if (event == FL_FOCUS && !g_window.controlFocusedOnce) {
             // The window takes the keyboard but gives it to no control yet.
             return 1;
         }
@@ -52,7 +51,7 @@ class MainWindow : public Fl_Double_Window {
                 return 1;
         }
         int handled = Fl_Double_Window::handle(event);
-        if (FocusGainPending() || event == FL_FOCUS || event == FL_UNFOCUS || event == FL_PUSH ||
+        if (g_window.pendingGain || event == FL_FOCUS || event == FL_UNFOCUS || event == FL_PUSH ||
             event == FL_KEYBOARD)
             SyncFocusReports();
         return handled;
@@ -61,35 +60,10 @@ class MainWindow : public Fl_Double_Window {
     void FocusFirstControl(bool last);
 };
 
-struct Controls {
-    CartList* cartList;
-    EditField* title;
-    RadioButton* usa;
-    RadioButton* europe;
-    RadioButton* japan;
-    EditField* frames;
-    SpinArrow* spinUp;
-    SpinArrow* spinDown;
-    CheckButton* noSound;
-    CheckButton* z80;
-    DefaultButton* launch;
-    PushButton* save;
-    PushButton* del;
-    PushButton* about;
-    PushButton* exit;
-};
-
-Controls g_controls = {};
-int g_spinLower = 1;
-int g_spinUpper = 9;
-int g_spinPos = 1;
-
 void MainWindow::FocusFirstControl(bool last) {
-    Fl_Widget* order[] = {g_controls.cartList, g_controls.title, g_controls.usa,
-                          g_controls.europe,   g_controls.japan, g_controls.frames,
-                          g_controls.noSound,  g_controls.z80,   g_controls.launch,
-                          g_controls.save,     g_controls.del,   g_controls.about,
-                          g_controls.exit};
+    const Controls& c = g_window.controls;
+    Fl_Widget* order[] = {c.cartList, c.title,  c.usa,  c.europe, c.japan, c.frames, c.noSound,
+                          c.z80,      c.launch, c.save, c.del,    c.about, c.exit};
     int n = static_cast<int>(sizeof(order) / sizeof(order[0]));
     for (int i = 0; i < n; ++i) {
         Fl_Widget* w = order[last ? n - 1 - i : i];
@@ -106,6 +80,29 @@ void ControlCb(Fl_Widget*, void* data) {
 
 void EditChangedCb(Fl_Widget*, void* data) {
     ReportCommand(static_cast<int>(reinterpret_cast<intptr_t>(data)), QV_EN_CHANGE);
+}
+
+// One press of the spin control's up (+1) or down (-1) arrow. Each press steps from the number
+// shown; text that is no number leaves the last position.
+void StepFrameSpin(int delta) {
+    WindowState& st = g_window;
+    const char* shown = st.controls.frames->value();
+    char* end = nullptr;
+    long value = std::strtol(shown, &end, 10);
+    if (end != shown && *end == '\0' && value >= -100000 && value <= 100000)
+        st.spinPos = static_cast<int>(value);
+    int next = st.spinPos + delta;
+    if (next > st.spinUpper)
+        next = st.spinUpper;
+    if (next < st.spinLower)
+        next = st.spinLower;
+    st.spinPos = next;
+    char text[16];
+    std::snprintf(text, sizeof(text), "%d", next);
+    if (std::strcmp(text, shown) != 0) {
+        st.controls.frames->value(text);
+        ReportCommand(IDC_FRAMES, QV_EN_CHANGE);
+    }
 }
 
 void SpinUpCb(Fl_Widget*, void*) {
@@ -143,7 +140,7 @@ Fl_Window* CreateMainWindow() {
     // The window class's background: the light grey stock brush.
     Fl::background(192, 192, 192);
 
-    MainWindow* win = new MainWindow(DuX(253), DuY(154), "Quorvalis '95");
+    MainWindow* win = new MainWindow(DuX(253), DuY(154), QV_CAPTION);
     win->callback(MainWindowCb);
     if (const Fl_RGB_Image* icon = AppIcon()) {
         Fl_Window::default_icon(icon);
@@ -151,7 +148,7 @@ Fl_Window* CreateMainWindow() {
     }
     win->xclass("Quorvalis");
 
-    Controls& c = g_controls;
+    Controls& c = g_window.controls;
     // The list reaches down to the title field in the template (the window system shortens
     // it to whole items); here it stops just above the field.
     c.cartList = new CartList(DuX(4), DuY(4), DuW(4, 180), DuY(99) - DuY(4) - 1);
@@ -169,8 +166,7 @@ Fl_Window* CreateMainWindow() {
     c.usa = MakeButton<RadioButton>(204, 15, 32, 9, "&USA", IDC_USA);
     c.europe = MakeButton<RadioButton>(204, 23, 40, 9, "&Europe", IDC_EUROPE);
     c.japan = MakeButton<RadioButton>(204, 31, 36, 9, "&Japan", IDC_JAPAN);
-    SetArrowGroup(c.usa, c.europe, c.japan);
-    for (RadioButton* b : {c.usa, c.europe, c.japan}) {
+    for (Fl_Button* b : {c.usa, c.europe, c.japan}) {
         b->type(FL_RADIO_BUTTON);
         b->when(FL_WHEN_RELEASE_ALWAYS);
     }
@@ -186,7 +182,7 @@ Fl_Window* CreateMainWindow() {
     c.spinUp = new SpinArrow(spinX, spinY, spinW, spinH / 2, "@-18>", c.frames);
     c.spinDown =
         new SpinArrow(spinX, spinY + spinH / 2, spinW, spinH - spinH / 2, "@-12>", c.frames);
-    for (SpinArrow* b : {c.spinUp, c.spinDown}) {
+    for (Fl_Widget* b : {c.spinUp, c.spinDown}) {
         b->clear_visible_focus();
         b->labelsize(DialogFontSize() * 2 / 3);
     }
@@ -202,89 +198,27 @@ Fl_Window* CreateMainWindow() {
     c.about = MakeButton<PushButton>(4, 134, 68, 14, "&About", IDC_ABOUT);
     c.exit = MakeButton<PushButton>(180, 134, 68, 14, "E&xit", IDC_EXIT);
     win->end();
-    SetFocusReportWindow(win);
 
-    // Centred on the screen's work area.
-    int sx, sy, sw, sh;
-    Fl::screen_work_area(sx, sy, sw, sh);
-    win->position(sx + (sw - win->w()) / 2, sy + (sh - win->h()) / 2);
-    g_mainWindow = win;
+    CentreWindow(win, nullptr);
+    g_window.window = win;
     return win;
-}
-
-Fl_Widget* FindControl(int id) {
-    const Controls& c = g_controls;
-    switch (id) {
-    case IDC_CARTLIST:
-        return c.cartList;
-    case IDC_TITLE:
-        return c.title;
-    case IDC_USA:
-        return c.usa;
-    case IDC_EUROPE:
-        return c.europe;
-    case IDC_JAPAN:
-        return c.japan;
-    case IDC_FRAMES:
-        return c.frames;
-    case IDC_NOSOUND:
-        return c.noSound;
-    case IDC_Z80:
-        return c.z80;
-    case IDC_LAUNCH:
-        return c.launch;
-    case IDC_SAVE:
-        return c.save;
-    case IDC_DELETE:
-        return c.del;
-    case IDC_ABOUT:
-        return c.about;
-    case IDC_EXIT:
-        return c.exit;
-    default:
-        return nullptr;
-    }
-}
-
-Fl_Widget* FindSpinArrow(int delta) {
-    return delta > 0 ? g_controls.spinUp : g_controls.spinDown;
 }
 
 void FillCartList(const char* dir) {
     std::vector<std::string> names;
     ListCartFiles(dir, &names);
     for (const std::string& name : names)
-        g_controls.cartList->add(name.c_str());
+        g_window.controls.cartList->add(name.c_str());
 }
 
 void SetFrameSpinRange(int lower, int upper) {
-    g_spinLower = lower;
-    g_spinUpper = upper;
-    if (g_spinPos < lower)
-        g_spinPos = lower;
-    if (g_spinPos > upper)
-        g_spinPos = upper;
-}
-
-void StepFrameSpin(int delta) {
-    // Each press steps from the number shown; text that is no number leaves the last position.
-    const char* shown = g_controls.frames->value();
-    char* end = nullptr;
-    long value = std::strtol(shown, &end, 10);
-    if (end != shown && *end == '\0' && value >= -100000 && value <= 100000)
-        g_spinPos = static_cast<int>(value);
-    int next = g_spinPos + delta;
-    if (next > g_spinUpper)
-        next = g_spinUpper;
-    if (next < g_spinLower)
-        next = g_spinLower;
-    g_spinPos = next;
-    char text[16];
-    std::snprintf(text, sizeof(text), "%d", next);
-    if (std::strcmp(text, shown) != 0) {
-        g_controls.frames->value(text);
-        ReportCommand(IDC_FRAMES, QV_EN_CHANGE);
-    }
+    WindowState& st = g_window;
+    st.spinLower = lower;
+    st.spinUpper = upper;
+    if (st.spinPos < lower)
+        st.spinPos = lower;
+    if (st.spinPos > upper)
+        st.spinPos = upper;
 }
 
 void ReportCommand(int id, int code) {
@@ -294,11 +228,7 @@ void ReportCommand(int id, int code) {
 }
 
 void QuitMainLoop(int code) {
-    g_exitCode = code;
+    g_window.exitCode = code;
     while (Fl_Window* w = Fl::first_window())
         w->hide();
-}
-
-int MainExitCode() {
-    return g_exitCode;
 }

@@ -16,8 +16,8 @@
 #include "res/resource.h"
 #include "ui/fltk/cart_list.h"
 #include "ui/fltk/controls.h"
-#include "ui/fltk/main_window.h"
 #include "ui/fltk/test_dump.h"
+#include "ui/fltk/window_state.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -96,8 +96,8 @@ void PrintLayout() {
     for (int id = IDC_EXIT; id <= IDC_DELETE; ++id)
         if (id != IDC_FRAMESPIN)
             PrintControl(id, FindControl(id));
-    const Fl_Widget* up = FindSpinArrow(+1);
-    const Fl_Widget* down = FindSpinArrow(-1);
+    const Fl_Widget* up = g_window.controls.spinUp;
+    const Fl_Widget* down = g_window.controls.spinDown;
     std::printf("control %d %d %d %d %d\n", IDC_FRAMESPIN, up->x(), up->y(), up->w(),
                 down->y() + down->h() - up->y());
     const CartList* list = static_cast<const CartList*>(FindControl(IDC_CARTLIST));
@@ -106,8 +106,8 @@ void PrintLayout() {
     std::printf("items %d %d %d %d\nitem_height %d\nend\n", x, y, w, h, itemHeight);
 
     // Property changes of the main window reach the handler above.
-    if (g_mainWindow && g_mainWindow->shown()) {
-        Window xid = fl_xid(g_mainWindow);
+    if (g_window.window && g_window.window->shown()) {
+        Window xid = fl_xid(g_window.window);
         XWindowAttributes attrs;
         if (XGetWindowAttributes(fl_display, xid, &attrs))
             XSelectInput(fl_display, xid, attrs.your_event_mask | PropertyChangeMask);

@@ -2,6 +2,7 @@
 #include "ui/form.h"
 
 #include "core/paths.h"
+#include "res/about.h"
 #include "res/resource.h"
 #include "ui/win32/main_window.h"
 
@@ -25,9 +26,8 @@ void FormSetCheck(int id, bool checked) {
 
 // The selected item's text, exactly as the list shows it. The list holds only the file names
 // of its directory listing (no directories, no drives), so the text is the file name. The
-// window system's own reader of listed names takes a name in square brackets for a directory
-// and drops the brackets, which turned "[BIOS] Mole.bin" into "BIOS] Mole.bi\"; it is not
-// used.
+// window system's own reader of listed names is not used: it takes a name in square brackets
+// for a directory and drops the brackets, so "[BIOS] Mole.bin" comes back as "BIOS] Mole.bi\".
 bool FormGetSelection(char* buf, int cap) {
     LRESULT sel = SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_GETCURSEL, 0, 0);
     if (sel == LB_ERR)
@@ -42,8 +42,28 @@ bool FormGetSelection(char* buf, int cap) {
 }
 
 void FormShowMessage(const char* text) {
-    MessageBoxA(g_hwndMain, text, "Quorvalis '95", MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(g_hwndMain, text, QV_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
+
+namespace {
+
+// The About box closes only through OK (the button or Enter).
+INT_PTR CALLBACK AboutDlgProc(HWND hdlg, UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        return 1;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            EndDialog(hdlg, 1);
+            return 1;
+        }
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
 
 void FormShowAbout() {
     DialogBoxParamA(g_hInstance, "About", g_hwndMain, AboutDlgProc, 0);

@@ -15,6 +15,19 @@ HWND g_hwndMain;
 
 namespace {
 
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_COMMAND:
+        HandleFormCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    default:
+        return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
 // Upper limit 9 in the low half, lower limit 1 in the high half.
 constexpr LPARAM kFramesRange = MAKELPARAM(9, 1);
 
@@ -33,8 +46,7 @@ bool RegisterMainClass(HINSTANCE hInstance) {
     return RegisterClassA(&wc) != 0;
 }
 
-} // namespace
-
+// Fills the cartridge list from the directory text dir, one directory listing per pattern.
 void FillCartList(const char* dir) {
     for (const char* pattern : kCartPatterns) {
         char patternPath[kPathMax];
@@ -45,6 +57,8 @@ void FillCartList(const char* dir) {
     }
 }
 
+// Registers the window class, creates and shows the main window, resolves the paths (with the
+// first-run prompts), fills the cartridge list and sets the form's defaults. 1 on success.
 int InitInstance(HINSTANCE hInstance, int nCmdShow) {
     g_hInstance = hInstance;
     if (!RegisterMainClass(hInstance))
@@ -65,33 +79,7 @@ int InitInstance(HINSTANCE hInstance, int nCmdShow) {
     return 1;
 }
 
-LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-    case WM_COMMAND:
-        HandleFormCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
-    default:
-        return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
-}
-
-INT_PTR CALLBACK AboutDlgProc(HWND hdlg, UINT msg, WPARAM wParam, LPARAM) {
-    switch (msg) {
-    case WM_INITDIALOG:
-        return 1;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            EndDialog(hdlg, 1);
-            return 1;
-        }
-        return 0;
-    default:
-        return 0;
-    }
-}
+} // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     if (!InitInstance(hInstance, nCmdShow))
