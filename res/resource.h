@@ -26,3 +26,6 @@
 #define QV_EN_CHANGE 0x0300
 #define QV_EN_UPDATE 0x0400
 #define QV_BN_CLICKED 0
+
+// The command the dialog keyboard handling sends for Escape (the window system's IDCANCEL).
+#define QV_IDCANCEL 2

@@ -144,8 +144,8 @@ void DeleteSelected() {
     HandleFormCommand(IDC_CARTLIST, 0);
 }
 
-} // namespace
-
+// Keeps the frame value field to one digit from 1 to 9 as the user types: more than one
+// character, or a 0, becomes 9.
 void ClampFramesField() {
     char field[kFramesField] = {};
     int len = FormGetText(IDC_FRAMES, field, kFramesClampCap);
@@ -154,6 +154,8 @@ void ClampFramesField() {
     if (std::strcmp(field, "0") == 0)
         FormSetText(IDC_FRAMES, "9");
 }
+
+} // namespace
 
 void HandleFormCommand(int id, int code) {
     // A double-click in the list launches the cartridge first; the list's own reload follows.

@@ -4,6 +4,3 @@
 // One report of a control: its ID and the notification code, as the window system's command
 // message carries them.
 void HandleFormCommand(int id, int code);
-
-// Keeps the frame value field to one digit from 1 to 9 as the user types.
-void ClampFramesField();

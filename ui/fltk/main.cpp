@@ -2,6 +2,7 @@
 // first-run prompts over the window), fills the cartridge list, sets the form's defaults and
 // runs the event loop until the window is closed or Exit is pressed.
 #include "core/paths.h"
+#include "core/settings.h"
 #include "res/resource.h"
 #include "ui/fltk/file_chooser_fltk.h"
 #include "ui/fltk/layout.h"
@@ -29,7 +30,7 @@ int main() {
     ResolvePaths(FltkChooseFile, nullptr, win);
     FillCartList(g_paths.SelectedRom);
     FormSetCheck(IDC_USA, true);
-    FormSetText(IDC_FRAMES, "2");
+    FormSetText(IDC_FRAMES, kDefaultFrames);
     SetFrameSpinRange(1, 9);
     TestDumpState("ready");
 

@@ -114,9 +114,9 @@ void SpinDownCb(Fl_Widget*, void*) {
 
 void MainWindowCb(Fl_Widget*, void*) {
     if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) {
-        // The dialog keyboard handling turns Escape into the cancel command (ID 2), which the
-        // command handling ignores.
-        ReportCommand(2, QV_BN_CLICKED);
+        // The dialog keyboard handling turns Escape into the cancel command, which the command
+        // handling ignores.
+        ReportCommand(QV_IDCANCEL, QV_BN_CLICKED);
         return;
     }
     // Closing the window ends the program like the Exit button.
