@@ -57,37 +57,6 @@ void CutAtLastSep(char* path) {
         pos[-1] = '\0';
 }
 
-bool CopyText(char* dst, int cap, const char* src) {
-    if (cap <= 0)
-        return false;
-    size_t len = std::strlen(src);
-    if (len >= static_cast<size_t>(cap)) {
-        dst[0] = '\0';
-        return false;
-    }
-    std::memmove(dst, src, len + 1);
-    return true;
-}
-
-void CopyTextCut(char* dst, int cap, const char* src) {
-    if (cap <= 0)
-        return;
-    size_t len = strnlen(src, static_cast<size_t>(cap - 1));
-    std::memmove(dst, src, len);
-    dst[len] = '\0';
-}
-
-bool AppendText(char* dst, int cap, const char* src) {
-    if (cap <= 0)
-        return false;
-    size_t have = strnlen(dst, static_cast<size_t>(cap));
-    size_t add = std::strlen(src);
-    if (have >= static_cast<size_t>(cap) || add >= static_cast<size_t>(cap) - have)
-        return false;
-    std::memmove(dst + have, src, add + 1);
-    return true;
-}
-
 void ResolvePathsFromModule(const char* modulePath, FileChooser chooser, void* context,
                             void* owner) {
     // The launcher's directory as the platform reports it, and the settings file beside it.

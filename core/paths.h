@@ -2,6 +2,7 @@
 #pragma once
 #include "platform/file_chooser.h"
 #include "platform/limits.h"
+#include "platform/text_copy.h"
 
 struct AppPaths {
     char CartDir[kPathMax];         // cartridge directory, short form, ending in a separator
@@ -19,14 +20,6 @@ extern AppPaths g_paths;
 void CutAfterLastSep(char* path);
 // Cut at the last separator, dropping it: C:\EMU\ZELKO.EXE -> C:\EMU ; no separator -> unchanged.
 void CutAtLastSep(char* path);
-
-// Copies src into dst (capacity cap). Returns false, leaving dst empty, when it does not fit.
-bool CopyText(char* dst, int cap, const char* src);
-// Copies at most cap - 1 characters of src into dst and terminates it: a field read the way
-// the window system reads an edit into a buffer. src need not be terminated within cap.
-void CopyTextCut(char* dst, int cap, const char* src);
-// Appends src to dst (capacity cap). Returns false, leaving dst unchanged, when it does not fit.
-bool AppendText(char* dst, int cap, const char* src);
 
 // Fills g_paths, recording the launcher's directory in the settings file and asking for the
 // emulator and the cartridge directory through chooser when they are not yet recorded.

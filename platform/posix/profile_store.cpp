@@ -58,6 +58,7 @@
 #include "platform/posix/ini/editor.h"
 #include "platform/posix/ini/format.h"
 #include "platform/posix/ini/values.h"
+#include "platform/text_copy.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ size_t ReadValue(const char* section, const char* key, const char* def, char* bu
     std::shared_ptr<Parsed> p;
     Load r = (iniPath && *iniPath && section && key) ? LoadFile(iniPath, &p) : Load::Failed;
     if (r == Load::Failed) {
-        CopyTruncated(d, buf, cap);
+        CopyTextCut(buf, cap, d);
         return strlen(buf);
     }
     if (r == Load::Ok) {

@@ -6,7 +6,10 @@
 #include <cderr.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "platform/text_copy.h"
 
 namespace {
 
@@ -27,18 +30,6 @@ bool BuildFilter(const char* desc, const char* pattern, char* filter) {
 // The initial file name, kept across a failed prompt (it holds at most one path).
 constexpr int kInitialNameMax = MAX_PATH;
 
-// Copies the name in src (at most srcCap bytes, terminated or not) into dst, cut to dstCap - 1.
-void CopyName(char* dst, int dstCap, const char* src, int srcCap) {
-    if (dstCap <= 0)
-        return;
-    int n = 0;
-    while (n < srcCap && n < dstCap - 1 && src[n] != '\0') {
-        dst[n] = src[n];
-        ++n;
-    }
-    dst[n] = '\0';
-}
-
 } // namespace
 
 ChooseResult ChooseFileWin32(OpenFileRequest* request, void* /*context*/) {
@@ -58,8 +49,9 @@ ChooseResult ChooseFileWin32(OpenFileRequest* request, void* /*context*/) {
 
     // The dialog writes into the file-name buffer even when it fails: a prompt shown again
     // starts from the same initial name.
-    char initial[kInitialNameMax];
-    CopyName(initial, kInitialNameMax, request->fileName, request->fileNameCap);
+    char initial[kInitialNameMax] = "";
+    // The request's buffer need not be terminated within its capacity.
+    CopyTextCut(initial, std::min(kInitialNameMax, request->fileNameCap + 1), request->fileName);
 
     if (GetOpenFileNameA(&ofn))
         return ChooseResult::Chosen;
@@ -67,7 +59,7 @@ ChooseResult ChooseFileWin32(OpenFileRequest* request, void* /*context*/) {
     // Cancelled, or a chosen path too long for the buffer: the user's answer is not usable,
     // the dialog is; it is shown again. Any other error means it cannot be shown at all.
     if (error == 0 || error == FNERR_BUFFERTOOSMALL) {
-        CopyName(request->fileName, request->fileNameCap, initial, kInitialNameMax);
+        CopyTextCut(request->fileName, request->fileNameCap, initial);
         return ChooseResult::Cancelled;
     }
     return ChooseResult::Failed;

@@ -1,6 +1,7 @@
 // The form interface of the command handling over the FLTK main window's controls.
 #include "ui/form.h"
 
+#include "platform/text_copy.h"
 #include "res/about.h"
 #include "res/resource.h"
 #include "ui/commands.h"
@@ -50,13 +51,8 @@ int FormGetText(int id, char* buf, int cap) {
     Fl_Input* edit = EditControl(id);
     if (!edit)
         return 0;
-    const char* text = edit->value();
-    int len = static_cast<int>(std::strlen(text));
-    if (len > cap - 1)
-        len = cap - 1;
-    std::memcpy(buf, text, static_cast<size_t>(len));
-    buf[len] = '\0';
-    return len;
+    CopyTextCut(buf, cap, edit->value());
+    return static_cast<int>(std::strlen(buf));
 }
 
 void FormSetText(int id, const char* text) {
@@ -92,11 +88,7 @@ bool FormGetSelection(char* buf, int cap) {
     const char* name = list->text(line);
     if (!name)
         return false;
-    size_t len = std::strlen(name);
-    if (len + 1 > static_cast<size_t>(cap))
-        return false;
-    std::memcpy(buf, name, len + 1);
-    return true;
+    return CopyText(buf, cap, name);
 }
 
 // The message box of a failed command: the launcher's caption, an exclamation mark, the text

@@ -5,14 +5,9 @@
 #include <cstring>
 
 #include "platform/posix/ini/text.h"
+#include "platform/text_copy.h"
 
 namespace ini {
-
-void CopyTruncated(string_view s, char* buf, int cap) {
-    size_t n = std::min(s.size(), static_cast<size_t>(cap - 1));
-    memcpy(buf, s.data(), n);
-    buf[n] = '\0';
-}
 
 void CopyValue(string_view value, char* buf, int cap) {
     value = CutAtNul(value);
@@ -21,7 +16,7 @@ void CopyValue(string_view value, char* buf, int cap) {
         quoted = true;
         value.remove_prefix(1);
     }
-    CopyTruncated(value, buf, cap);
+    CopyTextCut(buf, cap, value);
     if (quoted && static_cast<size_t>(cap) >= value.size()) {
         size_t n = strlen(buf);
         if (n > 0)

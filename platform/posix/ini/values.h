@@ -7,9 +7,6 @@
 
 namespace ini {
 
-// s truncated to cap - 1 bytes and terminated; cap > 0.
-void CopyTruncated(std::string_view s, char* buf, int cap);
-
 // A value as the read functions hand it out: up to its first NUL, and without a pair of
 // enclosing quotes. Like the Win32 functions, a quoted value truncated by the capacity loses
 // its last character as if it were the closing quote. cap > 0.
