@@ -1,4 +1,3 @@
-// Per-cartridge launch options, one settings-file section per cartridge file name.
 #include "core/cart_settings.h"
 
 #include <cstring>

@@ -1,4 +1,3 @@
-// Cartridge files of the cartridge directory, and titles built from their ROM headers.
 #include "core/cartridge.h"
 
 #include <cstring>

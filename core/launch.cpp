@@ -1,4 +1,3 @@
-// The emulator command line and the start of the emulator.
 #include "core/launch.h"
 
 #include <cstring>

@@ -32,19 +32,20 @@ enum class ProfileFailure {
 // directory cannot be written, the file is read-only, or (native store) a name holds a line
 // break, which the file could not carry, or (native store) another program kept the file's lock
 // too long. A write that would not change the file succeeds, even on a read-only file.
-// Callers may ignore it.
-bool ProfileWriteString(const char* section, const char* key, const char* value,
-                        const char* iniPath);
-
-// Writes several keys of one section in the given order. On POSIX the whole group is
-// committed to disk in one replacement of the file, so it lands all-or-nothing. When it returns
-// false and why is given, *why says why.
+// Callers may ignore it. ProfileWriteStrings writes several keys of one section in the given
+// order; on POSIX the whole group is committed to disk in one replacement of the file, so it
+// lands all-or-nothing. When it returns false and why is given, *why says why.
 struct ProfileEntry {
     const char* key;
     const char* value;
 };
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
                          const char* iniPath, ProfileFailure* why = nullptr);
+inline bool ProfileWriteString(const char* section, const char* key, const char* value,
+                               const char* iniPath) {
+    ProfileEntry e{key, value};
+    return ProfileWriteStrings(section, &e, 1, iniPath);
+}
 
 // Removes the section with all its keys. Deleting a missing section changes nothing. Blanks
 // around the name do not count, as for reads and writes. Failures as for writes.

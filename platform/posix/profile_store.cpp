@@ -138,12 +138,6 @@ int ProfileReadInt(const char* section, const char* key, int def, const char* in
     return ParseProfileInt(buf);
 }
 
-bool ProfileWriteString(const char* section, const char* key, const char* value,
-                        const char* iniPath) {
-    ProfileEntry e{key, value};
-    return ProfileWriteStrings(section, &e, 1, iniPath);
-}
-
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
                          const char* iniPath, ProfileFailure* why) {
     if (!section || (count > 0 && !entries) || count < 0)

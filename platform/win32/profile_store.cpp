@@ -74,12 +74,6 @@ int ProfileReadInt(const char* section, const char* key, int def, const char* in
     return static_cast<int>(GetPrivateProfileIntA(section, key, def, iniPath));
 }
 
-bool ProfileWriteString(const char* section, const char* key, const char* value,
-                        const char* iniPath) {
-    ProfileEntry e{key, value};
-    return ProfileWriteStrings(section, &e, 1, iniPath);
-}
-
 // One call per entry, in order: the platform has no way to commit them together.
 bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int count,
                          const char* iniPath, ProfileFailure* why) {
