@@ -9,8 +9,6 @@
 #include "platform/dir_list.h"
 #include "platform/text_file.h"
 
-const char* const kCartPatterns[4] = {"*.bin", "*.md", "*.mgd", "*.smd"};
-
 namespace {
 
 // The header text a title is built from: at most this many bytes, so that the title (which

@@ -3,11 +3,7 @@
 #include <string>
 #include <vector>
 
-// The cartridge patterns, in the order they are requested, and the same patterns as the
-// cartridge prompt's filter offers them.
-extern const char* const kCartPatterns[4];
-constexpr const char* kCartFilterDesc = "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)";
-constexpr const char* kCartFilterPattern = "*.bin;*.md;*.mgd;*.smd";
+#include "core/cart_patterns.h"
 
 // Byte offset and length of the ROM header's overseas name field, and the line read's capacity.
 constexpr long kHeaderNameOffset = 336;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/cartridge.h"
+#include "core/cart_patterns.h"
 #include "core/settings.h"
 #include "platform/module_path.h"
 #include "platform/profile_store.h"
