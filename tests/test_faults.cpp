@@ -446,7 +446,7 @@ TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
 
 // A save waits a bounded time for a lock another process holds, then reports the file busy and
 // changes nothing; a holder or a waiter killed meanwhile leaves nothing that blocks later saves.
-TEST(Faults, AnotherProcesssLockIsWaitedForABoundedTime) {
+TEST(Faults, AnotherProcessLockIsWaitedForABoundedTime) {
     SettingsDir s(3);
     const std::string lock = s.dir.file(std::string(".") + kIniFileName + ".lock");
     int ready[2];
