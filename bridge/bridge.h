@@ -1,6 +1,12 @@
 #pragma once
 // The emulator bridge: takes Zelko.exe's place on Linux. It reads the command line the
 // launcher builds and starts BlastEm with the same options.
+//
+// bridge_args.cpp reads the command line and builds BlastEm's arguments in portable C++;
+// bridge.cpp checks the files and runs BlastEm on POSIX; main.cpp and message_window.cpp tell
+// the user of a failure.
+
+#include <cstdio>
 
 enum class BridgeRegion { Usa, Europe, Japan };
 
@@ -28,6 +34,13 @@ constexpr const char* kBlastemVariable = "ZELKO_BLASTEM";
 // An end of BlastEm within this time of its start counts as a failure to start.
 constexpr int kStartWindowMs = 5000;
 
+// snprintf truncates; the messages are short and a cut-off path still says what went wrong.
+template <typename... Args> void Say(char* message, int cap, const char* format, Args... args) {
+    std::snprintf(message, static_cast<size_t>(cap), format, args...);
+}
+
+// ---- bridge_args.cpp: portable ----
+
 // Reads the launcher's arguments (argv[1] to argv[argc - 1]). On bad input leaves a message
 // for the user in message and returns false.
 bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap);
@@ -35,6 +48,8 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
 // Fills args (kBlastemArgsCap entries, null-terminated) with BlastEm's command line for
 // request.
 void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args);
+
+// ---- bridge.cpp: POSIX ----
 
 // The BlastEm to start: ZELKO_BLASTEM when set and not empty, else the Debian one.
 const char* ChooseBlastem();
