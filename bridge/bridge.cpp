@@ -138,13 +138,14 @@ bool SaysNoAudio(const char* tail) {
            std::strstr(tail, "Unknown PCM") != nullptr;
 }
 
-void DescribeEnd(int status, long long ms, const char* tail, char* message, int cap) {
+// noSound: the launch asked for no sound, so the hint to tick No Sound would not help.
+void DescribeEnd(int status, long long ms, const char* tail, bool noSound, char* message, int cap) {
     char how[64];
     if (WIFSIGNALED(status))
         Say(how, sizeof how, "ended by signal %d", WTERMSIG(status));
     else
         Say(how, sizeof how, "exit status %d", ExitCodeOf(status));
-    if (SaysNoAudio(tail))
+    if (SaysNoAudio(tail) && !noSound)
         Say(message, cap, "%s\n\nBlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
             kNoAudioHint, ms / 1000.0, how, tail);
     else if (tail[0] != '\0')
@@ -155,6 +156,11 @@ void DescribeEnd(int status, long long ms, const char* tail, char* message, int 
 }
 
 } // namespace
+
+bool PathExists(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0;
+}
 
 const char* ChooseBlastem() {
     const char* chosen = std::getenv(kBlastemVariable);
@@ -257,6 +263,6 @@ int RunBlastem(const char* const* args, bool noSound, char* message, int cap) {
     g_blastem = 0;
     int code = ExitCodeOf(status);
     if (code != 0 && ms < kStartWindowMs && !g_passedOn)
-        DescribeEnd(status, ms, tail, message, cap);
+        DescribeEnd(status, ms, tail, noSound, message, cap);
     return code;
 }

@@ -20,8 +20,11 @@ struct BridgeRequest {
 };
 
 constexpr int kBridgeMessageCap = 1024;
-// BlastEm's argument vector: program, -r X, -n, cartridge, terminator.
-constexpr int kBlastemArgsCap = 6;
+// BlastEm's argument vector: program, -m gen, -r X, -n, cartridge, terminator.
+constexpr int kBlastemArgsCap = 8;
+// The cartridge as BlastEm gets it: a path the system accepts, with "./" put before one that
+// starts with a dash.
+constexpr int kCartArgCap = 4096 + 3;
 
 // Exit statuses of the bridge's own failures; otherwise it ends with BlastEm's status.
 constexpr int kExitUsage = 2;
@@ -46,10 +49,15 @@ template <typename... Args> void Say(char* message, int cap, const char* format,
 bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap);
 
 // Fills args (kBlastemArgsCap entries, null-terminated) with BlastEm's command line for
-// request.
-void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args);
+// request; the cartridge's entry may point to cartArg (kCartArgCap bytes). False, with a
+// message, when the cartridge's path does not fit there.
+bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
+                      char* cartArg, char* message, int cap);
 
 // ---- bridge.cpp: POSIX ----
+
+// Whether path names an existing file (of any kind).
+bool PathExists(const char* path);
 
 // The BlastEm to start: ZELKO_BLASTEM when set and not empty, else the Debian one.
 const char* ChooseBlastem();

@@ -61,8 +61,11 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
             return false;
         }
     }
+    // A cartridge's name may start with a dash (an empty CartPath gives the bare name): a last
+    // argument that names an existing file is the cartridge, whatever it starts with.
     const char* cartridge = argv[last];
-    if (cartridge[0] == '-' && !IsKnownSwitch(cartridge)) {
+    bool dashedFile = cartridge[0] == '-' && PathExists(cartridge);
+    if (cartridge[0] == '-' && !dashedFile && !IsKnownSwitch(cartridge)) {
         Say(message, cap, "Unknown switch \"%s\".\n\n%s", cartridge, kUsage);
         return false;
     }
@@ -70,7 +73,7 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
         Say(message, cap, "The frame value is missing: -frame must be given.\n\n%s", kUsage);
         return false;
     }
-    if (IsKnownSwitch(cartridge) || cartridge[0] == '\0') {
+    if ((IsKnownSwitch(cartridge) && !dashedFile) || cartridge[0] == '\0') {
         Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
         return false;
     }
@@ -86,16 +89,34 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
     return true;
 }
 
-void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args) {
+bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
+                      char* cartArg, char* message, int cap) {
+    // BlastEm takes an argument starting with a dash for a switch: "./" before the path names
+    // the same file.
+    const char* cartridge = request.cartridge;
+    if (cartridge[0] == '-') {
+        size_t len = std::strlen(cartridge);
+        if (len + 3 > static_cast<size_t>(kCartArgCap)) {
+            Say(message, cap, "The cartridge path %s is too long to pass on.", cartridge);
+            return false;
+        }
+        std::memcpy(cartArg, "./", 2);
+        std::memcpy(cartArg + 2, cartridge, len + 1);
+        cartridge = cartArg;
+    }
     int n = 0;
     args[n++] = blastem;
+    // Everything the launcher lists is a Genesis cartridge. Left to guess from the header,
+    // BlastEm gives up on an image without "SEGA" at byte 256, or starts it as another system.
+    args[n++] = "-m";
+    args[n++] = "gen";
     args[n++] = "-r";
     args[n++] = request.region == BridgeRegion::Europe  ? "E"
                 : request.region == BridgeRegion::Japan ? "J"
                                                         : "U";
     if (!request.z80)
         args[n++] = "-n";
-    // Never a switch to BlastEm: a last argument starting with a dash is refused as one.
-    args[n++] = request.cartridge;
+    args[n++] = cartridge;
     args[n] = nullptr;
+    return true;
 }
