@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
     fcntl(pipeFds[0], F_SETFD, FD_CLOEXEC);
     std::string self = OwnPath();
     std::string stampFd = std::string(kStampVariable) + "=" + std::to_string(pipeFds[1]);
-    std::vector<std::string> direct = {self, "-r", "U", "-n", cart};
+    std::vector<std::string> direct = {self, "-m", "gen", "-r", "U", "-n", cart};
     std::vector<std::string> bridged = {QV_BRIDGE, "-frame", "2", cart};
     std::vector<std::string> env = EnvWith({stampFd, "ZELKO_BLASTEM=" + self});
 
@@ -257,7 +257,8 @@ int main(int argc, char** argv) {
         std::vector<std::string> benv = BlastemEnv(dir);
         std::vector<double> d, b;
         for (int r = 0; r < 10; ++r) {
-            d.push_back(TimeToWindow(dpy, {"/usr/games/blastem", "-r", "U", "-n", cart}, benv));
+            d.push_back(TimeToWindow(
+                dpy, {"/usr/games/blastem", "-m", "gen", "-r", "U", "-n", cart}, benv));
             b.push_back(TimeToWindow(dpy, {QV_BRIDGE, "-frame", "2", cart}, benv));
         }
         Report("BlastEm window mapped", d, b);

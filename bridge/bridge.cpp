@@ -1,5 +1,5 @@
-// The emulator bridge: the launcher's command line read and checked, BlastEm started with the
-// matching options, watched through its start and waited for.
+// The emulator bridge's POSIX side: the cartridge and BlastEm checked, BlastEm started with the
+// arguments bridge_args.cpp built, watched through its start and waited for.
 #include "bridge/bridge.h"
 
 #include <cerrno>
@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Zelko.exe takes: -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE";
 constexpr const char* kInstallHint =
     "Install the Debian package \"blastem\":  sudo apt install blastem";
 
@@ -27,20 +25,6 @@ constexpr const char* kNoAudioHint =
 
 // The last of BlastEm's error output, for the message when it stops at once.
 constexpr int kTailCap = 512;
-
-// snprintf truncates; the messages are short and a cut-off path still says what went wrong.
-template <typename... Args> void Say(char* message, int cap, const char* format, Args... args) {
-    std::snprintf(message, static_cast<size_t>(cap), format, args...);
-}
-
-bool IsSwitch(const char* arg, const char* name) {
-    return std::strcmp(arg, name) == 0;
-}
-
-bool IsKnownSwitch(const char* arg) {
-    return IsSwitch(arg, "-frame") || IsSwitch(arg, "-nosound") || IsSwitch(arg, "-z80") ||
-           IsSwitch(arg, "-europe") || IsSwitch(arg, "-japan");
-}
 
 // The milliseconds of a monotonic clock.
 long long NowMs() {
@@ -154,13 +138,14 @@ bool SaysNoAudio(const char* tail) {
            std::strstr(tail, "Unknown PCM") != nullptr;
 }
 
-void DescribeEnd(int status, long long ms, const char* tail, char* message, int cap) {
+// noSound: the launch asked for no sound, so the hint to tick No Sound would not help.
+void DescribeEnd(int status, long long ms, const char* tail, bool noSound, char* message, int cap) {
     char how[64];
     if (WIFSIGNALED(status))
         Say(how, sizeof how, "ended by signal %d", WTERMSIG(status));
     else
         Say(how, sizeof how, "exit status %d", ExitCodeOf(status));
-    if (SaysNoAudio(tail))
+    if (SaysNoAudio(tail) && !noSound)
         Say(message, cap, "%s\n\nBlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
             kNoAudioHint, ms / 1000.0, how, tail);
     else if (tail[0] != '\0')
@@ -172,84 +157,9 @@ void DescribeEnd(int status, long long ms, const char* tail, char* message, int 
 
 } // namespace
 
-bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap) {
-    *request = BridgeRequest{};
-    message[0] = '\0';
-    if (argc < 2) {
-        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
-        return false;
-    }
-    // The cartridge path always comes last; everything before it is a switch or the frame
-    // value that follows -frame.
-    int last = argc - 1;
-    bool frameSwitch = false, europe = false, japan = false;
-    for (int i = 1; i < last; ++i) {
-        const char* arg = argv[i];
-        if (IsSwitch(arg, "-frame")) {
-            frameSwitch = true;
-            // The launcher sends an empty frame value (an empty Frames field) as -frame
-            // followed by the next switch or by the cartridge; BlastEm has no use for the
-            // value either way.
-            if (i + 1 < last && !IsKnownSwitch(argv[i + 1]))
-                request->frame = argv[++i];
-            else
-                request->frame = "";
-        } else if (IsSwitch(arg, "-nosound")) {
-            request->noSound = true;
-        } else if (IsSwitch(arg, "-z80")) {
-            request->z80 = true;
-        } else if (IsSwitch(arg, "-europe")) {
-            europe = true;
-        } else if (IsSwitch(arg, "-japan")) {
-            japan = true;
-        } else if (arg[0] == '-') {
-            Say(message, cap, "Unknown switch \"%s\".\n\n%s", arg, kUsage);
-            return false;
-        } else {
-            Say(message, cap,
-                "Unexpected argument \"%s\" before the cartridge (a path holding a blank "
-                "must be in double quotes).\n\n%s",
-                arg, kUsage);
-            return false;
-        }
-    }
-    const char* cartridge = argv[last];
-    if (cartridge[0] == '-' && !IsKnownSwitch(cartridge)) {
-        Say(message, cap, "Unknown switch \"%s\".\n\n%s", cartridge, kUsage);
-        return false;
-    }
-    if (!frameSwitch) {
-        Say(message, cap, "The frame value is missing: -frame must be given.\n\n%s", kUsage);
-        return false;
-    }
-    if (IsKnownSwitch(cartridge) || cartridge[0] == '\0') {
-        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
-        return false;
-    }
-    if (europe && japan) {
-        Say(message, cap, "Both -europe and -japan were given; the console has one region.\n\n%s",
-            kUsage);
-        return false;
-    }
-    request->region = europe  ? BridgeRegion::Europe
-                      : japan ? BridgeRegion::Japan
-                              : BridgeRegion::Usa;
-    request->cartridge = cartridge;
-    return true;
-}
-
-void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args) {
-    int n = 0;
-    args[n++] = blastem;
-    args[n++] = "-r";
-    args[n++] = request.region == BridgeRegion::Europe  ? "E"
-                : request.region == BridgeRegion::Japan ? "J"
-                                                        : "U";
-    if (!request.z80)
-        args[n++] = "-n";
-    // Never a switch to BlastEm: a last argument starting with a dash is refused as one.
-    args[n++] = request.cartridge;
-    args[n] = nullptr;
+bool PathExists(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0;
 }
 
 const char* ChooseBlastem() {
@@ -353,6 +263,6 @@ int RunBlastem(const char* const* args, bool noSound, char* message, int cap) {
     g_blastem = 0;
     int code = ExitCodeOf(status);
     if (code != 0 && ms < kStartWindowMs && !g_passedOn)
-        DescribeEnd(status, ms, tail, message, cap);
+        DescribeEnd(status, ms, tail, noSound, message, cap);
     return code;
 }

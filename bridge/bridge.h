@@ -1,6 +1,12 @@
 #pragma once
 // The emulator bridge: takes Zelko.exe's place on Linux. It reads the command line the
 // launcher builds and starts BlastEm with the same options.
+//
+// bridge_args.cpp reads the command line and builds BlastEm's arguments in portable C++;
+// bridge.cpp checks the files and runs BlastEm on POSIX; main.cpp and message_window.cpp tell
+// the user of a failure.
+
+#include <cstdio>
 
 enum class BridgeRegion { Usa, Europe, Japan };
 
@@ -14,8 +20,11 @@ struct BridgeRequest {
 };
 
 constexpr int kBridgeMessageCap = 1024;
-// BlastEm's argument vector: program, -r X, -n, cartridge, terminator.
-constexpr int kBlastemArgsCap = 6;
+// BlastEm's argument vector: program, -m gen, -r X, -n, cartridge, terminator.
+constexpr int kBlastemArgsCap = 8;
+// The cartridge as BlastEm gets it: a path the system accepts, with "./" put before one that
+// starts with a dash.
+constexpr int kCartArgCap = 4096 + 3;
 
 // Exit statuses of the bridge's own failures; otherwise it ends with BlastEm's status.
 constexpr int kExitUsage = 2;
@@ -28,13 +37,27 @@ constexpr const char* kBlastemVariable = "ZELKO_BLASTEM";
 // An end of BlastEm within this time of its start counts as a failure to start.
 constexpr int kStartWindowMs = 5000;
 
+// snprintf truncates; the messages are short and a cut-off path still says what went wrong.
+template <typename... Args> void Say(char* message, int cap, const char* format, Args... args) {
+    std::snprintf(message, static_cast<size_t>(cap), format, args...);
+}
+
+// ---- bridge_args.cpp: portable ----
+
 // Reads the launcher's arguments (argv[1] to argv[argc - 1]). On bad input leaves a message
 // for the user in message and returns false.
 bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap);
 
 // Fills args (kBlastemArgsCap entries, null-terminated) with BlastEm's command line for
-// request.
-void BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args);
+// request; the cartridge's entry may point to cartArg (kCartArgCap bytes). False, with a
+// message, when the cartridge's path does not fit there.
+bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
+                      char* cartArg, char* message, int cap);
+
+// ---- bridge.cpp: POSIX ----
+
+// Whether path names an existing file (of any kind).
+bool PathExists(const char* path);
 
 // The BlastEm to start: ZELKO_BLASTEM when set and not empty, else the Debian one.
 const char* ChooseBlastem();

@@ -17,7 +17,8 @@ constexpr const char* kHelp =
     "Usage: Zelko.exe -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE\n"
     "\n"
     "Starts the Genesis emulator BlastEm (Debian package \"blastem\") on CARTRIDGE in the\n"
-    "current directory, with the options Quorvalis '95 gives the Zelko emulator:\n"
+    "current directory, always as a Genesis (BlastEm -m gen, whatever the cartridge's header\n"
+    "says), with the options Quorvalis '95 gives the Zelko emulator:\n"
     "\n"
     "  no region switch   BlastEm -r U (USA)\n"
     "  -europe            BlastEm -r E (Europe)\n"
@@ -29,11 +30,12 @@ constexpr const char* kHelp =
     "                     CARTRIDGE), and otherwise not used: BlastEm has no frame setting,\n"
     "                     it emulates and shows every frame at the console's own rate.\n"
     "\n"
-    "A path holding blanks must be in double quotes, as the launcher writes it. Bad input, a\n"
-    "missing BlastEm or a BlastEm that stops within 5 seconds of its start is reported on\n"
-    "standard error and in a small window. Exit status: 2 bad command line, 3 cartridge\n"
-    "missing or unreadable, 4 BlastEm missing or not startable, otherwise BlastEm's own\n"
-    "(128 + N when it ended by signal N).\n"
+    "CARTRIDGE comes last; it may start with a dash when it names an existing file (BlastEm\n"
+    "then gets it as ./CARTRIDGE). A path holding blanks must be in double quotes, as the\n"
+    "launcher writes it. Bad input, a missing BlastEm or a BlastEm that stops within 5\n"
+    "seconds of its start is reported on standard error and in a small window. Exit status:\n"
+    "2 bad command line, 3 cartridge missing or unreadable, 4 BlastEm missing or not\n"
+    "startable, otherwise BlastEm's own (128 + N when it ended by signal N).\n"
     "\n"
     "Environment: ZELKO_BLASTEM names the BlastEm program to start instead of\n"
     "/usr/games/blastem (for example a newer build of your own).\n";
@@ -92,7 +94,9 @@ int main(int argc, char** argv) {
     if (!CheckBlastem(blastem, message, sizeof message))
         return Fail(message, kExitNoBlastem);
     const char* args[kBlastemArgsCap];
-    BuildBlastemArgs(request, blastem, args);
+    char cartArg[kCartArgCap];
+    if (!BuildBlastemArgs(request, blastem, args, cartArg, message, sizeof message))
+        return Fail(message, kExitCartridge);
     int status = RunBlastem(args, request.noSound, message, sizeof message);
     return message[0] != '\0' ? Fail(message, status) : status;
 }

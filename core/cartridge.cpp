@@ -1,6 +1,7 @@
 #include "core/cartridge.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "core/paths.h"
 #include "core/settings.h"
@@ -131,6 +132,18 @@ void ListCartFiles(const char* cartDir, std::vector<std::string>* names) {
     }
     if (count > 0)
         ListMatchingFiles(requested, count, names);
+}
+
+int RelistCartFiles(const char* keep, std::vector<std::string>* names) {
+    ListCartFiles(g_paths.CartDir, names);
+    if (keep == nullptr)
+        return -1;
+    std::string_view kept(keep);
+    for (size_t i = 0; i < names->size(); ++i) {
+        if ((*names)[i] == kept)
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 void BuildCartTitle(const char* headerText, char* title) {

@@ -17,6 +17,11 @@ bool BuildPatternPath(char* path, const char* cartDir, const char* pattern);
 // The cartridge file names of cartDir, in list order.
 void ListCartFiles(const char* cartDir, std::vector<std::string>* names);
 
+// The cartridge directory listed again, for a rescan (F5): ListCartFiles on g_paths.CartDir,
+// the text start-up listed. Returns the index of keep (the name selected before, matched
+// exactly) in the new list, or -1 when keep is null or no longer listed.
+int RelistCartFiles(const char* keep, std::vector<std::string>* names);
+
 // Builds the title from the header text (bytes beyond the 254th are ignored, so the title
 // always fits). title must hold 256 bytes.
 void BuildCartTitle(const char* headerText, char* title);

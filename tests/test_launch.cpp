@@ -253,6 +253,19 @@ TEST(StartProgram, QuotingFailureAndNoZombies) {
         records = qvtest::WaitForStubRecords(here.parent_path(), 1);
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0].args, (std::vector<std::string>{"bare"}));
+        // A name without an extension also stands for NAME.exe, here and on PATH.
+        fs::path exe = dir.path / "exe" / "Prog.exe", onPath = dir.path / "on path" / "Path.exe";
+        fs::create_directories(exe.parent_path());
+        fs::copy_file(here, exe);
+        fs::copy_file(qvtest::InstallStub(onPath.parent_path()), onPath);
+        fs::current_path(exe.parent_path());
+        std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+        setenv("PATH", ("/none:" + onPath.parent_path().string()).c_str(), 1);
+        EXPECT_TRUE(StartProgram("Prog dot-exe"));
+        EXPECT_TRUE(StartProgram("Path on-path"));
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(qvtest::WaitForStubRecords(exe.parent_path(), 1).at(0).args[0], "dot-exe");
+        EXPECT_EQ(qvtest::WaitForStubRecords(onPath.parent_path(), 1).at(0).args[0], "on-path");
     }
 
     qvtest::WriteFile(dir.path / "notexec", "#!/bin/sh\n");

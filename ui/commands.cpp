@@ -73,11 +73,15 @@ const char* SettingsFileName() {
     return g_paths.IniPath[0] != '\0' ? g_paths.IniPath : kIniFileName;
 }
 
-// Tells the user that a command did not do what it says. Nothing else changes: the form keeps
-// what it shows, so the user can act on the message and try again.
+// Tells the user that a command did not do what it says, with the names a and b written as the
+// list writes them. Nothing else changes: the form keeps what it shows, so the user can act on
+// the message and try again.
 void ShowFailure(const char* format, const char* a, const char* b = "") {
+    char shownA[2 * kPathMax], shownB[2 * kPathMax];
+    FormShownName(a, shownA, sizeof shownA);
+    FormShownName(b, shownB, sizeof shownB);
     char text[1024 + kPathMax];
-    std::snprintf(text, sizeof text, format, a, b);
+    std::snprintf(text, sizeof text, format, shownA, shownB);
     FormShowMessage(text);
 }
 

@@ -21,6 +21,10 @@ bool FormGetSelection(char* buf, int cap);
 // Shows a short message about a failure the user must know of, modally over the main window,
 // with an OK button; returns when it is closed.
 void FormShowMessage(const char* text);
+// A name, a path or a command line as the message boxes show it, into buf (cap bytes, cut to
+// fit): written as the cartridge list writes a name (the native list: a tab and a line break
+// as "^I" and "^J").
+void FormShownName(const char* name, char* buf, int cap);
 
 // Shows the About box modally and returns when it is closed.
 void FormShowAbout();

@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -46,23 +48,59 @@ bool IsRunnableFile(const std::string& path) {
            access(path.c_str(), X_OK) == 0;
 }
 
-// The file a program name without a directory stands for, looked up where the Windows start
-// looks first: the launcher's own directory, then the current directory (at a launch, the
-// emulator's). A name found in neither is left to the search of PATH.
+// The Windows start runs a program named without an extension (ZELKO, C:\EMU\ZELKO) as NAME.exe:
+// here the name is tried as it is first, then with ".exe".
+bool HasExtension(const std::string& name) {
+    size_t dot = name.rfind('.');
+    return dot != std::string::npos && name.find('/', dot) == std::string::npos;
+}
+
+// dir followed by name, or by name with ".exe" where the name has no extension, whichever is a
+// runnable file first; empty when neither is.
+std::string RunnableIn(const std::string& dir, const std::string& name) {
+    std::string path = dir + name;
+    if (IsRunnableFile(path))
+        return path;
+    if (!HasExtension(name) && IsRunnableFile(path + ".exe"))
+        return path + ".exe";
+    return std::string();
+}
+
+// The file a program name stands for. A name without a directory is looked up where the Windows
+// start looks: the launcher's own directory, the current directory, then each directory of
+// PATH (an empty entry is the current directory). A name found nowhere is left to execvp,
+// which reports it missing.
 std::string FindProgram(const std::string& name) {
-    if (name.empty() || name.find('/') != std::string::npos)
+    if (name.empty())
         return name;
+    if (name.find('/') != std::string::npos) {
+        std::string found = RunnableIn("", name);
+        return found.empty() ? name : found;
+    }
+    std::vector<std::string> dirs;
     char module[PATH_MAX];
     if (GetModulePath(module, sizeof module)) {
-        if (const char* slash = std::strrchr(module, '/')) {
-            std::string beside(module, static_cast<size_t>(slash - module) + 1);
-            beside += name;
-            if (IsRunnableFile(beside))
-                return beside;
-        }
+        if (const char* slash = std::strrchr(module, '/'))
+            dirs.emplace_back(module, static_cast<size_t>(slash - module) + 1);
     }
-    std::string here = "./" + name;
-    return IsRunnableFile(here) ? here : name;
+    dirs.emplace_back("./");
+    // Without PATH, execvp searches /bin and /usr/bin.
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path != nullptr ? path : "/bin:/usr/bin";
+    for (;;) {
+        size_t colon = rest.find(':');
+        std::string dir(rest.substr(0, colon));
+        dirs.push_back(dir.empty() ? "./" : dir + "/");
+        if (colon == std::string_view::npos)
+            break;
+        rest.remove_prefix(colon + 1);
+    }
+    for (const std::string& dir : dirs) {
+        std::string found = RunnableIn(dir, name);
+        if (!found.empty())
+            return found;
+    }
+    return name;
 }
 
 ssize_t ReadRetrying(int fd, void* buf, size_t size) {

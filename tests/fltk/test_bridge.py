@@ -117,7 +117,12 @@ class BridgeTest(qvx.unittest.TestCase):
             (["-frame", "12x", cart], ["-r", "U", "-n", cart], "unset"),
             (["-frame", cart], ["-r", "U", "-n", cart], "unset"),
             (["-frame", "-nosound", "-japan", cart], ["-r", "J", "-n", cart], "dummy"),
+            # A last argument naming a file is the cartridge, dash or not (an empty CartPath
+            # gives the bare name); BlastEm must not take it for a switch.
+            (["-frame", "2", "-z80.bin"], ["-r", "U", "-n", "./-z80.bin"], "unset"),
+            (["-frame", "-z80", "-z80.bin"], ["-r", "U", "./-z80.bin"], "unset"),
         ]
+        open(os.path.join(self.emu_dir, "-z80.bin"), "wb").close()
         for n, (args, expected, audio) in enumerate(cases, 1):
             with self.subTest(args=args):
                 proc = self.run_bridge(args, self.env())
@@ -125,7 +130,8 @@ class BridgeTest(qvx.unittest.TestCase):
                 self.assertEqual(proc.returncode, 0, err)
                 starts = self.starts()
                 self.assertEqual(len(starts), n)
-                self.assertEqual(starts[-1]["args"], expected)
+                # Everything the launcher lists is a Genesis cartridge, whatever its header.
+                self.assertEqual(starts[-1]["args"], ["-m", "gen"] + expected)
                 self.assertEqual(starts[-1]["audio"], audio)
                 self.assertEqual(starts[-1]["cwd"], self.emu_dir)
 
@@ -193,19 +199,22 @@ class BridgeTest(qvx.unittest.TestCase):
         no_audio = "ALSA lib pcm.c: Unknown PCM default\nUnable to open SDL audio: No such device"
         cases = [
             # environment of the stand-in, the bridge's status, how the message tells the end,
-            # what it says first
+            # what it says first, the launcher's switches
             ({"FAKE_STATUS": "1", "FAKE_SAY": "Failed to open the ROM"}, 1,
-             r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$", ""),
+             r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$", "", "-z80"),
             ({"FAKE_SIGNAL": "KILL"}, 128 + signal.SIGKILL,
-             r"\(ended by signal %d\).\n$" % signal.SIGKILL, ""),
+             r"\(ended by signal %d\).\n$" % signal.SIGKILL, "", "-z80"),
             ({"FAKE_STATUS": "1", "FAKE_SAY": no_audio}, 1,
              r"\(exit status 1\). It said:\n\n%s\n$" % no_audio,
              r"BlastEm could not open the sound output. Tick No Sound in the launcher to play "
-             r"without sound, or check this computer's sound settings.\n\n"),
+             r"without sound, or check this computer's sound settings.\n\n", "-z80"),
+            # No Sound was ticked: the hint to tick it would not help.
+            ({"FAKE_STATUS": "1", "FAKE_SAY": no_audio}, 1,
+             r"\(exit status 1\). It said:\n\n%s\n$" % no_audio, "", "-nosound"),
         ]
-        for n, (extra, status, ending, first) in enumerate(cases, 1):
+        for n, (extra, status, ending, first, switch) in enumerate(cases, 1):
             with self.subTest(extra):
-                proc = self.run_bridge(["-frame", "2", "-z80", self.cart], self.env(**extra))
+                proc = self.run_bridge(["-frame", "2", switch, self.cart], self.env(**extra))
                 self.dismiss_window(proc)
                 out, err = proc.communicate(timeout=qvx.TIMEOUT)
                 self.assertEqual(proc.returncode, status)

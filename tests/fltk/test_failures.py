@@ -45,6 +45,16 @@ class FailureMessageTest(qvx.LauncherCase):
         self.assertEqual(self.zelko_records(), [])
         self.assertIsNone(self.proc.poll(), "the launcher ended")
 
+    def test_names_in_messages_show_tabs_and_line_breaks_as_the_list_does(self):
+        open(os.path.join(self.rom_dir, "Tab\tand\nbreak.bin"), "wb").close()
+        wid = self.start()
+        self.click(wid, *self.list_row(5))  # after Starfarm.smd
+        self.wait_last(selected="5")
+        self.click(wid, *self.control_centre(92, 116, 68, 14))  # Save Config
+        self.close_message_box()
+        self.assertIn("message The settings of Tab^Iand^Jbreak.bin were not saved.\\n",
+                      self.output())
+
 
 if __name__ == "__main__":
     qvx.main()

@@ -290,7 +290,7 @@ class PackageFirstRunTest(qvx.LauncherCase):
         first = sorted(qvx.ROM_NAMES, key=str.lower)[0]
         with open(log) as f:
             self.assertEqual(f.read().splitlines(),
-                             ["cwd=%s" % lib, "arg=-r", "arg=U", "arg=-n",
+                             ["cwd=%s" % lib, "arg=-m", "arg=gen", "arg=-r", "arg=U", "arg=-n",
                               "arg=%s/%s" % (self.rom_dir, first)])
         self.wm_close(wid)
         self.assertEqual(self.exit_code(), 0)

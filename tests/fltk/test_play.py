@@ -84,7 +84,15 @@ class PlayTest(qvx.LauncherCase):
                     "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
                     "SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": self.audio,
                     "ZELKO_BLASTEM": None}
-        self.order = sorted(qvx.ROM_NAMES, key=str.lower)
+        # MOLEQST.BIN without "SEGA" at byte 256 and with the Master System's "TMR SEGA" where
+        # an 8 KiB image has it: left to guess, BlastEm would start it as a Master System game.
+        with open(os.path.join(self.rom_dir, "MOLEQST.BIN"), "rb") as f:
+            image = bytearray(f.read())
+        self.assertEqual(image[0x100:0x104] + image[0x1FF0:0x1FF8], b"SEGA" + b"\xff" * 8)
+        image[0x100:0x104], image[0x1FF0:0x1FF8] = b"    ", b"TMR SEGA"
+        with open(os.path.join(self.rom_dir, "NOSEGA.BIN"), "wb") as f:
+            f.write(image)
+        self.order = sorted(qvx.ROM_NAMES + ["NOSEGA.BIN"], key=str.lower)
 
     # ---- the form ----
 
@@ -152,7 +160,7 @@ class PlayTest(qvx.LauncherCase):
     def assert_played(self, result, rom, region, z80, no_sound, frames="2"):
         cart = os.path.join(self.rom_dir, rom)
         self.assertEqual(result["colours"], (REGION_COLOUR[region], BAND_COLOUR[z80]))
-        expected = ["/usr/games/blastem", "-r", REGION_SWITCH[region]]
+        expected = ["/usr/games/blastem", "-m", "gen", "-r", REGION_SWITCH[region]]
         self.assertEqual(result["args"], expected + ([] if z80 else ["-n"]) + [cart])
         switches = (["-nosound"] if no_sound else []) + (["-z80"] if z80 else []) + (
             ["-" + region] if region != "usa" else [])
@@ -162,18 +170,19 @@ class PlayTest(qvx.LauncherCase):
     def test_every_region_and_z80_state_chosen_in_the_form_reach_the_console(self):
         wid = self.start(env=self.env)
         # Starfarm.smd is in the interleaved copier layout: BlastEm puts it back in order, and
-        # the launcher's title comes from the same header name.
+        # the launcher's title comes from the same header name. NOSEGA.BIN plays as a Genesis
+        # cartridge too.
         for rom, region, z80 in (("MOLEQST.BIN", "usa", False), ("MOLEQST.BIN", "europe", True),
                                  ("MOLEQST.BIN", "japan", False), ("MOLEQST.BIN", "usa", True),
                                  ("MOLEQST.BIN", "europe", False), ("MOLEQST.BIN", "japan", True),
-                                 ("Starfarm.smd", "europe", True)):
+                                 ("Starfarm.smd", "europe", True), ("NOSEGA.BIN", "japan", True)):
             with self.subTest(rom=rom, region=region, z80=z80):
                 if (self.last_state() or {}).get("selected") != str(self.order.index(rom) + 1):
                     self.select(wid, rom)
                 self.set_form(wid, region, z80, no_sound=False)
                 result = self.play(wid)
                 self.assert_played(result, rom, region, z80, no_sound=False)
-                header = {"MOLEQST.BIN": "MOLE QUEST", "Starfarm.smd": "STAR HARVESTER"}[rom]
+                header = {"Starfarm.smd": "STAR HARVESTER"}.get(rom, "MOLE QUEST")
                 self.assertEqual(result["title"], header)
                 self.assertEqual(self.last_state()["title"], header.title() + " ")
 

@@ -5,6 +5,7 @@
 #include "ui/commands.h"
 #include "ui/form.h"
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -81,6 +82,10 @@ void FormShowAbout() {
 void FormShowMessage(const char* text) {
     Record(std::string("message ") + text);
     Form().messages.push_back(text);
+}
+
+void FormShownName(const char* name, char* buf, int cap) {
+    std::snprintf(buf, static_cast<size_t>(cap), "%s", name);
 }
 
 void FormQuit(int code) {

@@ -66,6 +66,19 @@ void CartList::ItemArea(int* x, int* y, int* w, int* h, int* itemHeight) const {
     *itemHeight = incr_height();
 }
 
+void CartList::Refill(const std::vector<std::string>& names, int line) {
+    int pos = position();
+    clear();
+    for (const std::string& name : names)
+        add(name.c_str());
+    position(pos);
+    caret_ = line > 0 ? line : 1;
+    if (line > 0) {
+        select(line);
+        display(line);
+    }
+}
+
 int CartList::PageSize() {
     int bx, by, bw, bh;
     bbox(bx, by, bw, bh);

@@ -4,6 +4,9 @@
 
 #include "ui/fltk/name_list.h"
 
+#include <string>
+#include <vector>
+
 class CartList : public NameList {
   public:
     CartList(int x, int y, int w, int h);
@@ -11,6 +14,11 @@ class CartList : public NameList {
 
     // Where the items are drawn (window coordinates) and the height of one item.
     void ItemArea(int* x, int* y, int* w, int* h, int* itemHeight) const;
+
+    // Fills the list with names again, with line (1-based; 0: none) selected and the focus
+    // item, else the first item the focus item. The view keeps its place as far as the new
+    // list allows and shows the selection. Reports nothing.
+    void Refill(const std::vector<std::string>& names, int line);
 
   private:
     int HandleKey();

@@ -9,6 +9,7 @@
 #include "ui/fltk/layout.h"
 #include "ui/fltk/main_window.h"
 #include "ui/fltk/plain_text.h"
+#include "ui/fltk/test_dump.h"
 #include "ui/fltk/window_state.h"
 
 #include <FL/Fl_Button.H>
@@ -99,6 +100,11 @@ void FormShowMessage(const char* text) {
     fl_message_title(QV_CAPTION);
     fl_close = "OK";
     fl_alert("%s", PlainLabelText(text).c_str());
+    TestDumpMessage(text);
+}
+
+void FormShownName(const char* name, char* buf, int cap) {
+    CopyTextCut(buf, cap, std::string_view(OneRowText(name)));
 }
 
 void FormShowAbout() {

@@ -12,6 +12,11 @@ Fl_Window* CreateMainWindow();
 // Fills the cartridge list with the cartridge files of the directory text dir, in list order.
 void FillCartList(const char* dir);
 
+// F5: fills the cartridge list again as at start-up, from the cartridge directory. The
+// cartridge selected stays selected, the form untouched; when it is no longer listed nothing
+// is selected and the form shows what it shows with no selection.
+void RescanCartList();
+
 // The spin control's range; each arrow press steps the frame value field within it.
 void SetFrameSpinRange(int lower, int upper);
 

@@ -1,36 +1,21 @@
 // FLTK's browser would draw a tab as the start of the next column or as blanks up to the next
 // tab stop, a line break as a second line over the item below, and a leading "@" as a
 // formatting code. Here a name is drawn on one row as it is, tabs and line breaks as the
-// "^I" and "^J" FLTK already shows for every other control character.
+// "^I" and "^J" FLTK already shows for every other control character (OneRowText).
 #include "ui/fltk/name_list.h"
 
 #include <FL/fl_draw.H>
 
+#include "ui/fltk/plain_text.h"
+
 #include <string>
-
-namespace {
-
-std::string OneRow(const char* name) {
-    std::string row;
-    for (const char* p = name ? name : ""; *p != '\0'; ++p) {
-        if (*p == '\t')
-            row += "^I";
-        else if (*p == '\n')
-            row += "^J";
-        else
-            row += *p;
-    }
-    return row;
-}
-
-} // namespace
 
 NameList::NameList(int x, int y, int w, int h) : Fl_Hold_Browser(x, y, w, h) {
     format_char(0);
 }
 
 void NameList::item_draw(void* item, int x, int y, int w, int h) const {
-    std::string row = OneRow(item_text(item));
+    std::string row = OneRowText(item_text(item));
     Fl_Color color = textcolor();
     if (item_selected(item))
         color = fl_contrast(color, selection_color());

@@ -8,5 +8,7 @@ void TestDumpEvent(int, int) {}
 
 void TestDumpState(const char*) {}
 
+void TestDumpMessage(const char*) {}
+
 void TestDumpPrompt(const char*, const char*, const char*, const char*, const char*,
                     const Fl_Browser*) {}

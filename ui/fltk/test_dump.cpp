@@ -11,6 +11,7 @@
 //                                     boxes, "focus <id>" (0: no control)
 //   sync <value>                      the window's QV_SYNC property was set to <value>; every
 //                                     input event the window got before has been handled
+//   message <text>                    a message box's text, line breaks written as "\n"
 //
 // Without it these functions print nothing.
 #include "res/resource.h"
@@ -152,6 +153,16 @@ void TestDumpState(const char* tag) {
                 Checked(IDC_EUROPE), Checked(IDC_JAPAN), Checked(IDC_NOSOUND), Checked(IDC_Z80));
     std::printf("focus %d\n", FocusId());
     std::printf("end\n");
+    std::fflush(stdout);
+}
+
+void TestDumpMessage(const char* text) {
+    if (!g_dumpEnabled)
+        return;
+    std::string line = "message ";
+    for (const char* p = text; *p != '\0'; ++p)
+        line += *p == '\n' ? std::string("\\n") : std::string(1, *p);
+    std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 

@@ -9,6 +9,8 @@ void TestDumpInit();
 // A control report, and the form's state after it (tag "after"; "ready" after start-up).
 void TestDumpEvent(int id, int code);
 void TestDumpState(const char* tag);
+// A message box's text, once it is closed, on one line ("message <text>", line breaks as "\n").
+void TestDumpMessage(const char* text);
 // The first-run dialog's caption, shown directory, filter text, file-name field and list,
 // printed when it is shown, moves to a directory, refuses a name or ends.
 void TestDumpPrompt(const char* tag, const char* title, const char* dir, const char* filter,

@@ -45,6 +45,11 @@ void FormShowMessage(const char* text) {
     MessageBoxA(g_hwndMain, text, QV_CAPTION, MB_OK | MB_ICONEXCLAMATION);
 }
 
+// The list box writes a name as it is.
+void FormShownName(const char* name, char* buf, int cap) {
+    CopyTextCut(buf, cap, name);
+}
+
 namespace {
 
 // The About box closes only through OK (the button or Enter).

@@ -3,12 +3,15 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
 #include "core/cartridge.h"
 #include "core/paths.h"
 #include "core/settings.h"
 #include "platform/win32/file_chooser_win32.h"
 #include "res/resource.h"
 #include "ui/commands.h"
+#include "ui/form.h"
 
 HINSTANCE g_hInstance;
 HWND g_hwndMain;
@@ -57,6 +60,50 @@ void FillCartList(const char* dir) {
     }
 }
 
+// The index of the list item whose text is name exactly, or LB_ERR. The list box's own search
+// ignores case, so each item it finds is compared again.
+LRESULT FindExactItem(HWND list, const char* name) {
+    LRESULT first = SendMessageA(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                 reinterpret_cast<LPARAM>(name));
+    for (LRESULT at = first; at != LB_ERR;) {
+        char text[kPathMax];
+        LRESULT len = SendMessageA(list, LB_GETTEXTLEN, at, 0);
+        if (len >= 0 && len < kPathMax &&
+            SendMessageA(list, LB_GETTEXT, at, reinterpret_cast<LPARAM>(text)) != LB_ERR &&
+            std::strcmp(text, name) == 0)
+            return at;
+        at = SendMessageA(list, LB_FINDSTRINGEXACT, at, reinterpret_cast<LPARAM>(name));
+        if (at <= first) // the search went round to the start
+            break;
+    }
+    return LB_ERR;
+}
+
+// F5: the list filled again as at start-up, from the cartridge directory. The cartridge
+// selected stays selected and the form untouched; when it is no longer listed nothing is
+// selected and the form shows what it shows with no selection. The view keeps its place as
+// far as the new list allows.
+void RescanCartList() {
+    HWND list = GetDlgItem(g_hwndMain, IDC_CARTLIST);
+    char kept[kPathMax];
+    bool selected = FormGetSelection(kept, kPathMax);
+    LRESULT top = SendMessageA(list, LB_GETTOPINDEX, 0, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
+    FillCartList(g_paths.CartDir);
+    SendMessageA(list, LB_SETTOPINDEX, top, 0);
+    LRESULT at = selected ? FindExactItem(list, kept) : LB_ERR;
+    if (at != LB_ERR)
+        SendMessageA(list, LB_SETCURSEL, at, 0);
+    else if (selected)
+        HandleFormCommand(IDC_CARTLIST, 0); // the reload Delete Config also asks for
+}
+
+// Whether msg is F5 pressed in the main window, whatever control has the focus.
+bool IsRescanKey(const MSG& msg) {
+    return msg.message == WM_KEYDOWN && msg.wParam == VK_F5 &&
+           (msg.hwnd == g_hwndMain || IsChild(g_hwndMain, msg.hwnd));
+}
+
 // Registers the window class, creates and shows the main window, resolves the paths (with the
 // first-run prompts), fills the cartridge list and sets the form's defaults. 1 on success.
 int InitInstance(HINSTANCE hInstance, int nCmdShow) {
@@ -88,6 +135,11 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     // GetMessageA returns -1 on an error: that ends the loop too instead of spinning on it.
     int got;
     while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+        // F5 is taken before the dialog keyboard handling, which never sees it.
+        if (IsRescanKey(msg)) {
+            RescanCartList();
+            continue;
+        }
         if (!IsDialogMessageA(g_hwndMain, &msg)) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);

@@ -1,0 +1,122 @@
+// The emulator bridge's portable side: the launcher's command line read and checked, and
+// BlastEm's arguments built from it.
+#include "bridge/bridge.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Zelko.exe takes: -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE";
+
+bool IsSwitch(const char* arg, const char* name) {
+    return std::strcmp(arg, name) == 0;
+}
+
+bool IsKnownSwitch(const char* arg) {
+    return IsSwitch(arg, "-frame") || IsSwitch(arg, "-nosound") || IsSwitch(arg, "-z80") ||
+           IsSwitch(arg, "-europe") || IsSwitch(arg, "-japan");
+}
+
+} // namespace
+
+bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap) {
+    *request = BridgeRequest{};
+    message[0] = '\0';
+    if (argc < 2) {
+        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
+        return false;
+    }
+    // The cartridge path always comes last; everything before it is a switch or the frame
+    // value that follows -frame.
+    int last = argc - 1;
+    bool frameSwitch = false, europe = false, japan = false;
+    for (int i = 1; i < last; ++i) {
+        const char* arg = argv[i];
+        if (IsSwitch(arg, "-frame")) {
+            frameSwitch = true;
+            // The launcher sends an empty frame value (an empty Frames field) as -frame
+            // followed by the next switch or by the cartridge; BlastEm has no use for the
+            // value either way.
+            if (i + 1 < last && !IsKnownSwitch(argv[i + 1]))
+                request->frame = argv[++i];
+            else
+                request->frame = "";
+        } else if (IsSwitch(arg, "-nosound")) {
+            request->noSound = true;
+        } else if (IsSwitch(arg, "-z80")) {
+            request->z80 = true;
+        } else if (IsSwitch(arg, "-europe")) {
+            europe = true;
+        } else if (IsSwitch(arg, "-japan")) {
+            japan = true;
+        } else if (arg[0] == '-') {
+            Say(message, cap, "Unknown switch \"%s\".\n\n%s", arg, kUsage);
+            return false;
+        } else {
+            Say(message, cap,
+                "Unexpected argument \"%s\" before the cartridge (a path holding a blank "
+                "must be in double quotes).\n\n%s",
+                arg, kUsage);
+            return false;
+        }
+    }
+    // A cartridge's name may start with a dash (an empty CartPath gives the bare name): a last
+    // argument that names an existing file is the cartridge, whatever it starts with.
+    const char* cartridge = argv[last];
+    bool dashedFile = cartridge[0] == '-' && PathExists(cartridge);
+    if (cartridge[0] == '-' && !dashedFile && !IsKnownSwitch(cartridge)) {
+        Say(message, cap, "Unknown switch \"%s\".\n\n%s", cartridge, kUsage);
+        return false;
+    }
+    if (!frameSwitch) {
+        Say(message, cap, "The frame value is missing: -frame must be given.\n\n%s", kUsage);
+        return false;
+    }
+    if ((IsKnownSwitch(cartridge) && !dashedFile) || cartridge[0] == '\0') {
+        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
+        return false;
+    }
+    if (europe && japan) {
+        Say(message, cap, "Both -europe and -japan were given; the console has one region.\n\n%s",
+            kUsage);
+        return false;
+    }
+    request->region = europe  ? BridgeRegion::Europe
+                      : japan ? BridgeRegion::Japan
+                              : BridgeRegion::Usa;
+    request->cartridge = cartridge;
+    return true;
+}
+
+bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
+                      char* cartArg, char* message, int cap) {
+    // BlastEm takes an argument starting with a dash for a switch: "./" before the path names
+    // the same file.
+    const char* cartridge = request.cartridge;
+    if (cartridge[0] == '-') {
+        size_t len = std::strlen(cartridge);
+        if (len + 3 > static_cast<size_t>(kCartArgCap)) {
+            Say(message, cap, "The cartridge path %s is too long to pass on.", cartridge);
+            return false;
+        }
+        std::memcpy(cartArg, "./", 2);
+        std::memcpy(cartArg + 2, cartridge, len + 1);
+        cartridge = cartArg;
+    }
+    int n = 0;
+    args[n++] = blastem;
+    // Everything the launcher lists is a Genesis cartridge. Left to guess from the header,
+    // BlastEm gives up on an image without "SEGA" at byte 256, or starts it as another system.
+    args[n++] = "-m";
+    args[n++] = "gen";
+    args[n++] = "-r";
+    args[n++] = request.region == BridgeRegion::Europe  ? "E"
+                : request.region == BridgeRegion::Japan ? "J"
+                                                        : "U";
+    if (!request.z80)
+        args[n++] = "-n";
+    args[n++] = cartridge;
+    args[n] = nullptr;
+    return true;
+}
