@@ -31,7 +31,8 @@ enum class ProfileFailure {
 // Returns false, leaving the file as it was, when the change did not reach it: the file or its
 // directory cannot be written, the file is read-only, or (native store) a name holds a line
 // break, which the file could not carry, or (native store) another program kept the file's lock
-// too long. A write that would not change the file succeeds, even on a read-only file.
+// too long. A write to a file that already reads as asked (the values as the reads give them)
+// succeeds, even on a read-only file.
 // Callers may ignore it. ProfileWriteStrings writes several keys of one section in the given
 // order; on POSIX the whole group is committed to disk in one replacement of the file, so it
 // lands all-or-nothing. When it returns false and why is given, *why says why.
