@@ -169,6 +169,19 @@ TEST(Faults, FileSizeLimitLeavesPreviousFile) {
     }
 }
 
+// A flush that fails (EIO) after a file written in place (it has a second hard link) began to
+// change: the save says that the file may hold part of it.
+TEST(Faults, FailedFlushInPlaceSaysTheFileMayHoldPartOfTheSave) {
+    SettingsDir s(3);
+    ASSERT_EQ(link(s.ini.c_str(), s.dir.file("second.ini").c_str()), 0);
+    int code = RunInChild([&] {
+        if (!qvtest::RefuseSystemCall(SYS_fsync, EIO))
+            return kSkipped;
+        return int(SaveCartSettings("N.BIN", MakeSettings("n", "4", true, true, Region::Japan)));
+    });
+    EXPECT_TRUE(code == int(SaveResult::PartlyWritten) || code == kSkipped) << code;
+}
+
 // A directory the process may not write to: as root, the child drops to an unprivileged user
 // so the permission bits apply; where that is not possible the test is skipped.
 TEST(Faults, ReadOnlyDirectoryLeavesPreviousFile) {

@@ -32,12 +32,13 @@
 // line break. So is a file nobody may write to (mode 0444: the platform's read-only attribute).
 // The new file is written beside the old one, flushed, and renamed over it, so a failed write
 // leaves the old file as it was; a settings file that is a symbolic link stays one, and the file
-// it leads to is replaced (one with a second hard link is written in place). Saves take turns by
-// the settings file's locks (see atomic_file.h), so two processes never lose each other's
-// changes; a save waits at most two seconds for another's lock and then fails as busy; only
-// where the file system refuses locks does a save go ahead without one. A write the file cannot
-// take, or needs not, on a file this process may not write, succeeds when the file already
-// reads as asked, as the Win32 functions answer it.
+// it leads to is replaced (one with a second hard link, or one that may be written but not
+// replaced, is written in place: a failure there after its first byte changed is reported as
+// such). Saves take turns by the settings file's locks (see atomic_file.h), so two processes
+// never lose each other's changes; a save waits at most two seconds for another's lock and then
+// fails as busy; only where the file system refuses locks does a save go ahead without one. A
+// write the file cannot take, or needs not, on a file this process may not write, succeeds when
+// the file already reads as asked, as the Win32 functions answer it.
 //
 // Where each part lives:
 // - ini/text.h: blanks, names and lines; ini/utf16: UTF-16 files;
@@ -110,12 +111,16 @@ ProfileFailure Modify(const char* iniPath, Edit edit, Holds holds) {
         if (r == Load::Missing)
             p = MakeParsed(nullptr, 0);
         string next;
+        bool partly = false;
         if (!edit(*p, &next)) {
             if (atomic_file::MayWrite(u) || holds(*p))
                 f = ProfileFailure::None;
         } else {
-            if (atomic_file::Replace(u, InForm(*p, std::move(next))) || holds(*p))
+            if (atomic_file::Replace(u, InForm(*p, std::move(next)), &partly) ||
+                (!partly && holds(*p)))
                 f = ProfileFailure::None;
+            else if (partly)
+                f = ProfileFailure::PartlyWritten;
             // A file written just now is read again at the next access anyway (see the cache);
             // so is its copy read through a link.
             CacheForget(u.path);
