@@ -331,7 +331,6 @@ TEST(AtomicFile, KilledWriterLeavesAWholeFile) {
     EXPECT_EQ(ReadFile(file), "done");
 }
 
-// How the lock files are when an update begins.
 enum class LockFiles { Ordinary, DanglingLinks, Directories, OtherUsers, Linked };
 
 // An update waits while another holds the file's lock, and starts only once it has ended: what
@@ -399,10 +398,9 @@ void TakeTurns(LockFiles how, mode_t mode, LockAnswer answer) {
 }
 
 TEST(AtomicFile, LockMakesWritersTakeTurns) {
-    TakeTurns(LockFiles::Ordinary, 0, LockAnswer::Kernel);
-    TakeTurns(LockFiles::DanglingLinks, 0, LockAnswer::Kernel);
-    TakeTurns(LockFiles::Directories, 0, LockAnswer::Kernel);
-    TakeTurns(LockFiles::Linked, 0, LockAnswer::Kernel);
+    for (LockFiles how :
+         {LockFiles::Ordinary, LockFiles::DanglingLinks, LockFiles::Directories, LockFiles::Linked})
+        TakeTurns(how, 0, LockAnswer::Kernel);
     if (geteuid() != 0)
         GTEST_SKIP() << "files of two users are made as root";
     TakeTurns(LockFiles::OtherUsers, 0600, LockAnswer::Kernel);

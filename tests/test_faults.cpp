@@ -559,10 +559,8 @@ TEST(Faults, ManyProcessesSavingAtOnceNeverFail) {
 
 // A settings file shared by a group: the directory (of mode dirMode) lets the group in, the file
 // is its owner's and the group's. A member's save keeps group and mode, so the owner saves after
-// it; in a directory with the sticky bit, the usual way to share one, the member may not replace
-// the owner's file and writes it in place. The file is made by its owner's first save, then
-// shared by hand; the owner's next save gives the lock files, made by that first save, the
-// file's group and mode too.
+// it (with the sticky bit, the usual way to share a directory, the member writes in place). The
+// file is made by its owner's save; once shared, the owner's next save shares its lock files.
 void SaveAsGroup(mode_t dirMode) {
     SCOPED_TRACE(dirMode);
     CurrentDirGuard keep; // a load that builds a title (of a save lost) changes it
