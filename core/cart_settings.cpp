@@ -24,6 +24,8 @@ SaveResult ResultOf(bool ok, ProfileFailure why) {
         return SaveResult::Busy;
     case ProfileFailure::NameNotKept:
         return SaveResult::NameNotKept;
+    case ProfileFailure::PartlyWritten:
+        return SaveResult::PartlyWritten;
     case ProfileFailure::None:
     case ProfileFailure::NotWritten:
         break;

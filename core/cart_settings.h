@@ -12,12 +12,15 @@ struct CartSettings {
     Region region;
 };
 
-// What became of a save or a delete. Every answer but Saved leaves the file as it was.
+// What became of a save or a delete. Every answer but Saved and PartlyWritten leaves the file
+// as it was.
 enum class SaveResult {
-    Saved,       // the file says what was asked (it may have said so already)
-    NotWritten,  // the file or its directory cannot be written, or there is no settings file
-    Busy,        // another program kept the settings file's lock for longer than a save waits
-    NameNotKept, // the cartridge's name holds a line break, which the file cannot carry
+    Saved,         // the file says what was asked (it may have said so already)
+    NotWritten,    // the file or its directory cannot be written, or there is no settings file
+    Busy,          // another program kept the settings file's lock for longer than a save waits,
+                   // or has a lock file this one cannot open (native)
+    NameNotKept,   // the cartridge's name holds a line break, which the file cannot carry
+    PartlyWritten, // writing the file in place failed part-way: it may hold part of the change
 };
 
 CartSettings LoadCartSettings(const char* romName);

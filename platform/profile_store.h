@@ -21,20 +21,26 @@ int ProfileReadInt(const char* section, const char* key, int def, const char* in
 
 // Why a write or a delete did not reach the settings file.
 enum class ProfileFailure {
-    None,        // it did (or the file already said so)
-    NotWritten,  // the file or its directory cannot be written, or the file is read-only
-    Busy,        // another program kept the file's lock for longer than a save waits (native)
-    NameNotKept, // a name or a value holds a line break, which the file cannot carry (native)
+    None,          // it did (or the file already said so)
+    NotWritten,    // the file or its directory cannot be written, or the file is read-only
+    Busy,          // another program kept the file's lock for longer than a save waits, or has a
+                   // lock file this one cannot open (native)
+    NameNotKept,   // a name or a value holds a line break, which the file cannot carry (native)
+    PartlyWritten, // a write in place failed after the file began to change: the file may hold
+                   // part of it (native: a file with a second name, or one whose directory
+                   // refuses its replacement)
 };
 
 // Creates the file and the section when missing, creates or replaces the key.
-// Returns false, leaving the file as it was, when the change did not reach it: the file or its
-// directory cannot be written, the file is read-only, or (native store) a name holds a line
-// break, which the file could not carry, or (native store) another program kept the file's lock
-// too long. A write that would not change the file succeeds, even on a read-only file.
+// Returns false when the change did not reach the file: the file or its directory cannot be
+// written, the file is read-only, or (native store) a name holds a line break, which the file
+// could not carry, or (native store) another program kept the file's lock too long. The file
+// is then as it was, but after PartlyWritten. A write to a file that already reads as asked (the
+// values as the reads give them) succeeds, even on a read-only file.
 // Callers may ignore it. ProfileWriteStrings writes several keys of one section in the given
 // order; on POSIX the whole group is committed to disk in one replacement of the file, so it
-// lands all-or-nothing. When it returns false and why is given, *why says why.
+// lands all-or-nothing (but where it is written in place). When it returns false and why is
+// given, *why says why.
 struct ProfileEntry {
     const char* key;
     const char* value;

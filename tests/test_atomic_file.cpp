@@ -62,6 +62,7 @@ extern "C" int flock(int fd, int op) noexcept {
 namespace {
 
 constexpr uid_t kNobody = 65534;
+constexpr uid_t kOtherUser = 65532; // owns no process here
 
 void SetModifiedAgo(const std::string& path, int seconds) {
     struct timespec t[2];
@@ -134,16 +135,35 @@ TEST(AtomicFile, FailureAtEachStepLeavesTheOldFile) {
 }
 
 // The new file keeps the old one's permissions and owner. A file with a second name is written
-// in place, and both names see the new text, longer or shorter.
+// in place, and both names see the new text, longer or shorter, also where the file system
+// cannot reserve room (no fallocate: NFSv3, many FUSE file systems); a flush that fails after
+// the bytes changed is reported as a write that may have been partly made.
 TEST(AtomicFile, ReplacementKeepsPermissionsAndOwner) {
     TempDir dir;
     std::string file = dir.file("q.ini"), other = dir.file("other.ini");
     WriteFile(file, "old");
     ASSERT_EQ(link(file.c_str(), other.c_str()), 0);
-    for (const char* text : {"a longer text", "short"}) {
-        ASSERT_TRUE(atomic_file::Write(other.c_str(), text));
-        EXPECT_EQ(ReadFile(file), text);
-        EXPECT_EQ(ReadFile(other), text);
+    // As it is; fallocate unsupported; the flush failing (EIO) after the bytes changed.
+    for (long refused : {-1L, long(SYS_fallocate), long(SYS_fsync)}) {
+        WriteFile(file, std::string(5000, 'o')); // over a block: the C library's reservation reads
+        int code = RunInChild([&] {
+            if (refused >= 0 &&
+                !qvtest::RefuseSystemCall(refused, refused == SYS_fsync ? EIO : EOPNOTSUPP))
+                return kSkipped;
+            for (const std::string& text : {std::string(6000, 'l'), std::string("short")}) {
+                atomic_file::Update u;
+                bool partly = false;
+                if (!atomic_file::Begin(other.c_str(), &u))
+                    return 2;
+                bool ok = atomic_file::Replace(u, text, &partly);
+                atomic_file::End(&u);
+                if (ok == (refused == SYS_fsync) || partly == ok || ReadFile(file) != text ||
+                    ReadFile(other) != text)
+                    return 3;
+            }
+            return 0;
+        });
+        EXPECT_TRUE(code == 0 || code == kSkipped) << "system call refused: " << refused;
     }
     ASSERT_EQ(unlink(other.c_str()), 0);
     ASSERT_EQ(chmod(file.c_str(), 0640), 0);
@@ -311,23 +331,50 @@ TEST(AtomicFile, KilledWriterLeavesAWholeFile) {
     EXPECT_EQ(ReadFile(file), "done");
 }
 
+enum class LockFiles { Ordinary, DanglingLinks, Directories, OtherUsers, Linked };
+
 // An update waits while another holds the file's lock, and starts only once it has ended: what
-// it read and writes then is the other's result. The lock file stays, and is the only thing left.
-TEST(AtomicFile, LockMakesWritersTakeTurns) {
+// it read and writes then is the other's result. So it does where its lock files cannot be
+// opened (dangling links, directories, another user's private ones, or readable ones where only
+// files open for writing can be locked), and through a hard link in another directory, which
+// has lock files of its own: the file's own lock is the one all share. The lock files stay, and
+// are the only thing left. With a lock file it cannot open and no file to lock, it is busy.
+void TakeTurns(LockFiles how, mode_t mode, LockAnswer answer) {
+    SCOPED_TRACE("lock files " + std::to_string(int(how)) + ", mode " + std::to_string(mode));
     TempDir dir;
-    std::string file = dir.file("Quorvalis.ini");
+    std::string file = dir.file("Quorvalis.ini"), path = file;
     WriteFile(file, "0");
+    for (const char* lock : {".Quorvalis.ini.lock", ".Quorvalis.ini.turn.lock"}) {
+        const std::string at = dir.file(lock);
+        ASSERT_TRUE(how != LockFiles::DanglingLinks || symlink("nowhere", at.c_str()) == 0);
+        ASSERT_TRUE(how != LockFiles::Directories || fs::create_directory(at));
+        if (how == LockFiles::OtherUsers) { // the settings file is the saving user's
+            WriteFile(at, "");
+            ASSERT_EQ(chown(at.c_str(), kOtherUser, kOtherUser) | chmod(at.c_str(), mode), 0);
+            ASSERT_EQ(chown(file.c_str(), kNobody, kNobody) | chmod(file.c_str(), mode), 0);
+            ASSERT_EQ(chmod(dir.path.c_str(), 0777), 0);
+        }
+    }
+    if (how == LockFiles::Linked) {
+        fs::create_directory(dir.path / "b");
+        path = dir.file("b/Quorvalis.ini");
+        ASSERT_EQ(link(file.c_str(), path.c_str()), 0);
+    }
+    const auto names = NamesIn(dir.path);
     atomic_file::Update held;
     ASSERT_TRUE(atomic_file::Begin(file.c_str(), &held));
     std::fflush(nullptr);
     pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+        if (how == LockFiles::OtherUsers && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
+            _exit(3);
+        g_lockAnswer = answer;
         // A read-modify-write: adds one to the number in the file.
         atomic_file::Update u;
-        if (!atomic_file::Begin(file.c_str(), &u))
+        if (!atomic_file::Begin(path.c_str(), &u))
             _exit(2);
-        std::string next = std::to_string(std::stoi(ReadFile(file)) + 1);
+        std::string next = std::to_string(std::stoi(ReadFile(path)) + 1);
         bool ok = atomic_file::Replace(u, next);
         atomic_file::End(&u);
         _exit(ok ? 0 : 1);
@@ -339,9 +386,25 @@ TEST(AtomicFile, LockMakesWritersTakeTurns) {
     atomic_file::End(&held);
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(ReadFile(file), "11");
-    EXPECT_EQ(NamesIn(dir.path), std::set<std::string>{"Quorvalis.ini"});
-    EXPECT_TRUE(fs::is_regular_file(dir.path / ".Quorvalis.ini.lock"));
+    EXPECT_EQ(ReadFile(path), "11");
+    EXPECT_EQ(NamesIn(dir.path), names);
+    EXPECT_TRUE(fs::exists(fs::symlink_status(dir.path / ".Quorvalis.ini.lock")));
+    const bool unopenable = how == LockFiles::DanglingLinks || how == LockFiles::Directories;
+    atomic_file::Update u;
+    ASSERT_EQ(unlink(file.c_str()), 0);
+    EXPECT_EQ(atomic_file::Begin(file.c_str(), &u), !unopenable);
+    EXPECT_EQ(u.busy, unopenable);
+    atomic_file::End(&u);
+}
+
+TEST(AtomicFile, LockMakesWritersTakeTurns) {
+    for (LockFiles how :
+         {LockFiles::Ordinary, LockFiles::DanglingLinks, LockFiles::Directories, LockFiles::Linked})
+        TakeTurns(how, 0, LockAnswer::Kernel);
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of two users are made as root";
+    TakeTurns(LockFiles::OtherUsers, 0600, LockAnswer::Kernel);
+    TakeTurns(LockFiles::OtherUsers, 0644, LockAnswer::WritersOnly); // NFS
 }
 
 // Where the file system refuses locks, or takes them only on files open for writing (NFS home

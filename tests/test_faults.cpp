@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,8 +134,8 @@ int RunOp(Op op, const std::string& ini) {
     return 0;
 }
 
-// The file size limit: every write beyond it fails with EFBIG (SIGXFSZ ignored), so the new
-// file is cut short wherever the limit falls.
+// The file size limit: every write beyond it fails with EFBIG, so the new file is cut short
+// wherever the limit falls; the signal it raises does not end the saving process.
 TEST(Faults, FileSizeLimitLeavesPreviousFile) {
     const Op ops[] = {Op::CoreSaveNew, Op::CoreSaveExisting, Op::StoreWriteGroup, Op::StoreDelete};
     for (Op op : ops) {
@@ -149,8 +150,7 @@ TEST(Faults, FileSizeLimitLeavesPreviousFile) {
             limits.push_back(size - 1);
         for (rlim_t limit : limits) {
             SCOPED_TRACE(std::string(OpName(op)) + ", limit " + std::to_string(limit));
-            int code = RunInChild([&] {
-                signal(SIGXFSZ, SIG_IGN);
+            int code = RunInChild([&] { // SIGXFSZ at its default, which would end the launcher
                 struct rlimit rl = {limit, limit};
                 if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
                     return kSkipped;
@@ -167,6 +167,19 @@ TEST(Faults, FileSizeLimitLeavesPreviousFile) {
         EXPECT_EQ(RunInChild([&] { return RunOp(op, s.ini); }), storeOp ? 1 : 0);
         EXPECT_NE(ReadFile(s.ini), before) << OpName(op);
     }
+}
+
+// A flush that fails (EIO) after a file written in place (it has a second hard link) began to
+// change: the save says that the file may hold part of it.
+TEST(Faults, FailedFlushInPlaceSaysTheFileMayHoldPartOfTheSave) {
+    SettingsDir s(3);
+    ASSERT_EQ(link(s.ini.c_str(), s.dir.file("second.ini").c_str()), 0);
+    int code = RunInChild([&] {
+        if (!qvtest::RefuseSystemCall(SYS_fsync, EIO))
+            return kSkipped;
+        return int(SaveCartSettings("N.BIN", MakeSettings("n", "4", true, true, Region::Japan)));
+    });
+    EXPECT_TRUE(code == int(SaveResult::PartlyWritten) || code == kSkipped) << code;
 }
 
 // A directory the process may not write to: as root, the child drops to an unprivileged user
@@ -399,11 +412,16 @@ TEST(Faults, KilledWhileSavingLeavesOldOrNewValues) {
 
 // ---- Two processes saving at once ----------------------------------------------------------
 
-// Two launchers saving different cartridges at the same moments: the store's exclusive lock
-// around each read-modify-write keeps either from writing over the other's section.
-TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
+// Two launchers saving different cartridges at the same moments, kEach times each: the store's
+// exclusive lock around each read-modify-write keeps either from writing over the other's
+// section. So it does when they save through two names of the file, hard links in two
+// directories (linked; each name has lock files of its own), and each save writes in place.
+void SaveFromTwoProcesses(int kEach, bool linked) {
+    CurrentDirGuard keep; // a load that builds a title (of a section lost) changes it
     SettingsDir s(5);
-    const int kEach = 25;
+    const std::string other = s.dir.file("b/" + std::string(kIniFileName));
+    fs::create_directory(s.dir.path / "b");
+    ASSERT_TRUE(!linked || link(s.ini.c_str(), other.c_str()) == 0);
     int go[2];
     ASSERT_EQ(pipe(go), 0);
     std::vector<pid_t> children;
@@ -413,6 +431,8 @@ TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
         ASSERT_GE(pid, 0);
         if (pid == 0) {
             close(go[1]);
+            if (linked && prefix[0] == 'B')
+                CopyText(g_paths.IniPath, kPathMax, other.c_str());
             char byte;
             // Both start when the parent closes the pipe.
             if (read(go[0], &byte, 1) != 0)
@@ -433,6 +453,8 @@ TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
+    std::string why;
+    EXPECT_TRUE(WellFormed(ReadFile(s.ini), &why)) << why;
     for (const char* prefix : {"AAA", "BBB"}) {
         for (int i = 0; i < kEach; ++i) {
             SCOPED_TRACE(RomName(prefix, i));
@@ -442,6 +464,13 @@ TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
         }
     }
     EXPECT_EQ(Load(RomName("OLD", 3).c_str()).title, "Stored Title 3");
+}
+
+TEST(Faults, TwoProcessesSavingDifferentCartridgesLoseNothing) {
+    for (bool linked : {false, true}) {
+        SCOPED_TRACE(linked ? "hard links in two directories" : "one name");
+        SaveFromTwoProcesses(linked ? 60 : 25, linked);
+    }
 }
 
 // A save waits a bounded time for a lock another process holds, then reports the file busy and
@@ -528,22 +557,28 @@ TEST(Faults, ManyProcessesSavingAtOnceNeverFail) {
     EXPECT_EQ(Load(RomName("OLD", 4).c_str()).title, "Stored Title 4");
 }
 
-// A settings file shared by a group: the directory lets the group in, the file is its owner's
-// and the group's. A member's save keeps group and mode, so the owner saves after it.
-TEST(Faults, GroupSharedFileStaysWritableForItsOwner) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "files of two users are made as root";
+// A settings file shared by a group: the directory (of mode dirMode) lets the group in, the file
+// is its owner's and the group's. A member's save keeps group and mode, so the owner saves after
+// it (with the sticky bit, the usual way to share a directory, the member writes in place). The
+// file is made by its owner's save; once shared, the owner's next save shares its lock files.
+void SaveAsGroup(mode_t dirMode) {
+    SCOPED_TRACE(dirMode);
+    CurrentDirGuard keep; // a load that builds a title (of a save lost) changes it
     const gid_t group = 65500;
     const uid_t alice = 65532, bob = 65533;
     SettingsDir s(3);
     ASSERT_EQ(chown(s.dir.path.c_str(), 0, group), 0);
-    ASSERT_EQ(chmod(s.dir.path.c_str(), 0775), 0);
-    ASSERT_EQ(chown(s.ini.c_str(), alice, group), 0);
-    ASSERT_EQ(chmod(s.ini.c_str(), 0664), 0);
-    for (uid_t user : {bob, alice, bob}) {
+    ASSERT_EQ(chmod(s.dir.path.c_str(), dirMode), 0);
+    const std::string lock = s.dir.file(std::string(".") + kIniFileName + ".lock");
+    const std::string turn = s.dir.file(std::string(".") + kIniFileName + ".turn.lock");
+    for (const std::string& f : {s.ini, lock, turn})
+        ASSERT_EQ(unlink(f.c_str()), 0);
+    int round = 0;
+    for (uid_t user : {alice, bob, alice, bob}) {
         SCOPED_TRACE(user == bob ? "group member" : "owner");
         const std::string title = "by " + std::to_string(user);
         int code = RunInChild([&] {
+            umask(022);
             if (setgroups(1, &group) != 0 || setgid(user) != 0 || setuid(user) != 0)
                 return kSkipped;
             return SaveCartSettings("MOLE.BIN", MakeSettings(title.c_str(), "2", false, false,
@@ -557,9 +592,25 @@ TEST(Faults, GroupSharedFileStaysWritableForItsOwner) {
         EXPECT_EQ(Load("MOLE.BIN").title, title);
         struct stat st {};
         ASSERT_EQ(stat(s.ini.c_str(), &st), 0);
+        if (round++ == 0) { // made just now: its owner shares it
+            ASSERT_EQ(chown(s.ini.c_str(), alice, group), 0);
+            ASSERT_EQ(chmod(s.ini.c_str(), 0664), 0);
+            continue;
+        }
         EXPECT_EQ(st.st_gid, group);
         EXPECT_EQ(st.st_mode & 07777, 0664u);
     }
+    for (const std::string& f : {lock, turn}) {
+        EXPECT_EQ(qvtest::StatOf(f).st_gid, group) << f;
+        EXPECT_EQ(qvtest::StatOf(f).st_mode & 07777, 0664u) << f;
+    }
+}
+
+TEST(Faults, GroupSharedFileStaysWritableForItsOwner) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "files of two users are made as root";
+    SaveAsGroup(0775);
+    SaveAsGroup(03775);
 }
 
 // ---- A hand edit between two reads -------------------------------------------------------------

@@ -119,7 +119,11 @@ void ShowNotStored(SaveResult r, const char* done) {
     char format[256];
     const char* why = "The settings file %s could not be written.";
     if (r == SaveResult::Busy)
-        why = "Another program is saving the settings file %s. Try again in a moment.";
+        why = "Another program is saving the settings file %s, or holds its lock. Try again in a "
+              "moment.";
+    else if (r == SaveResult::PartlyWritten)
+        why = "Writing the settings file %s failed part-way, so it may now hold part of this "
+              "change: check it before saving again.";
     else if (r == SaveResult::NameNotKept)
         why = "The name of this cartridge holds a line break, which the settings file %s cannot "
               "keep.";

@@ -6,8 +6,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,35 +141,6 @@ bool MayReplace(const string& path, const struct stat& st) {
     return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-// Opens the lock file at path, making it when there is none; *made tells which. -1 on failure.
-// It is opened for writing where it may be (network file systems lock only files open for
-// writing), else for reading: a lock file made by another user of a shared settings file may
-// not be writable by this one, and a local lock needs no write access.
-int OpenLockFile(const string& path, bool* made) {
-    for (;;) {
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        *made = fd >= 0;
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-        fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0 && errno == EACCES)
-            fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd >= 0 || errno != ENOENT)
-            return fd;
-    }
-}
-
-// A new lock file gets the settings file's group and read and write bits, where this process
-// may set them, so that whoever may save the settings file may also open its lock file (its
-// maker always may, even where the settings file is read-only for now).
-void ShareLockFile(int lockFd, const string& file) {
-    struct stat st;
-    if (stat(file.c_str(), &st) != 0)
-        return;
-    (void)fchown(lockFd, static_cast<uid_t>(-1), st.st_gid);
-    (void)fchmod(lockFd, (st.st_mode & 0666) | 0600);
-}
-
 long long NowMs() {
     struct timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
@@ -180,7 +153,18 @@ void SleepMs(long long ms) {
     }
 }
 
-enum class Lock { Held, Refused, Busy };
+// What asking for one lock came to.
+enum class Lock {
+    Held,     // held now
+    Busy,     // another process held it until the wait ran out
+    NoLocks,  // the file system refuses locks
+    NotMade,  // a lock file: there was none, and none can be made (nor any other new file there)
+    Unusable, // it is there, but this process cannot lock it: a lock file that is a symbolic
+              // link, a directory or another user's private file, or a descriptor the file
+              // system will not lock (NFS locks only files open for writing)
+    Missing,  // the settings file: there is none
+    ReadOnly, // the settings file: this process may not write it, so cannot change it anyway
+};
 
 // Asks for an exclusive flock on fd until kLockWaitMs have passed since startMs. It polls
 // rather than blocks: a blocking flock cannot be given a time limit without a signal handler,
@@ -193,8 +177,10 @@ Lock AskLock(int fd, long long startMs) {
             return Lock::Held;
         if (errno == EINTR)
             continue;
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS)
+            return Lock::NoLocks;
         if (errno != EWOULDBLOCK)
-            return Lock::Refused;
+            return Lock::Unusable;
         long long left = startMs + kLockWaitMs - NowMs();
         if (left <= 0)
             return Lock::Busy;
@@ -203,30 +189,59 @@ Lock AskLock(int fd, long long startMs) {
     }
 }
 
-// Takes an exclusive flock on the lock file at path (made when missing) for an update of file,
-// before kLockWaitMs have passed since startMs; *fd is then the held lock file. A lock file
-// removed all the same (by hand, or by an older launcher, which removed it after each save) is
-// noticed after the lock is had, and the one there now is taken instead. Refused, with *fd -1,
-// where no lock can be had: the file system refuses locks, or no lock file can be made.
-Lock TakeLockFile(const string& path, const string& file, long long startMs, int* fd) {
+// Whether the descriptor fd and the path name one file.
+bool SameFile(int fd, const string& path) {
+    struct stat held, named;
+    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+// Opens the lock file at path, making it when there is none; *made tells which. It is opened
+// for writing where it may be (network file systems lock only files open for writing), else for
+// reading: a lock file made by another user of a shared settings file may not be writable by
+// this one, and a local lock needs no write access. A symbolic link is never followed. -1 on
+// failure, *why then NotMade (none was there) or Unusable (one is there).
+int OpenLockFile(const string& path, bool* made, Lock* why) {
+    for (;;) {
+        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        *made = fd >= 0;
+        if (fd >= 0)
+            return fd;
+        if (errno != EEXIST) {
+            *why = Lock::NotMade;
+            return -1;
+        }
+        fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == EACCES)
+            fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT) {
+            *why = Lock::Unusable;
+            return fd;
+        }
+    }
+}
+
+// Takes an exclusive flock on the lock file at path (made when missing) before kLockWaitMs have
+// passed since startMs; *fd is then the held lock file. A lock file removed all the same (by
+// hand, or by an older launcher, which removed it after each save) is noticed after the lock is
+// had, and the one there now is taken instead. A lock file made here that cannot be locked is
+// removed again: it is of no use to anyone.
+Lock TakeLockFile(const string& path, long long startMs, int* fd) {
     *fd = -1;
     for (;;) {
         bool made = false;
-        int lockFd = OpenLockFile(path, &made);
+        Lock got = Lock::Unusable;
+        int lockFd = OpenLockFile(path, &made, &got);
         if (lockFd < 0)
-            return Lock::Refused;
-        if (made)
-            ShareLockFile(lockFd, file);
-        Lock got = AskLock(lockFd, startMs);
-        if (got == Lock::Refused && made)
-            unlink(path.c_str()); // of no use to anyone here
+            return got;
+        got = AskLock(lockFd, startMs);
+        if (got != Lock::Held && got != Lock::Busy && made)
+            unlink(path.c_str());
         if (got != Lock::Held) {
             close(lockFd);
             return got;
         }
-        struct stat held, named;
-        if (fstat(lockFd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        if (SameFile(lockFd, path)) {
             *fd = lockFd;
             return Lock::Held;
         }
@@ -234,33 +249,121 @@ Lock TakeLockFile(const string& path, const string& file, long long startMs, int
     }
 }
 
-// Takes the lock of u's file: an exclusive flock on ".<file name>.lock" beside it. The lock
-// files stay after the update, so a waiter never holds the lock of a file that is gone.
-// Waiters take turns through a second lock, ".<file name>.turn.lock": an update holds it from
-// before it asks for the file's lock until it has that lock. So a process that has just ended an
-// update and starts the next cannot take the file's lock again at once while others poll for
-// it: one of them holds the turn and gets the lock next. Where no lock can be had the update
-// goes on without one: Replace needs a new file beside the file anyway, so it still fails where
-// nothing can be written. False, with u->busy set, when other processes held the locks for
-// longer than kLockWaitMs.
-bool TakeLock(Update* u) {
-    const string base = DirOf(u->path) + "/." + BaseOf(u->path);
-    const long long start = NowMs();
-    int turn = -1, fd = -1;
-    Lock got = TakeLockFile(base + ".turn.lock", u->path, start, &turn);
-    if (got != Lock::Busy)
-        got = TakeLockFile(base + ".lock", u->path, start, &fd);
-    if (turn >= 0) {
-        flock(turn, LOCK_UN);
-        close(turn);
+// Takes an exclusive flock on the file at path itself before kLockWaitMs have passed since
+// startMs; *fd is then the file, open for reading and writing where this process may write it
+// (*writable), else for reading. A file replaced while this process waited (renamed over by
+// another update) is noticed after the lock is had, and the one there now is taken instead.
+// O_NONBLOCK: a FIFO in the file's place must not hold the open up.
+Lock TakeFileLock(const string& path, long long startMs, int* fd, bool* writable) {
+    *fd = -1;
+    for (;;) {
+        bool rw = true;
+        int fileFd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fileFd < 0 && (errno == EACCES || errno == EROFS || errno == ETXTBSY)) {
+            rw = false;
+            fileFd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        }
+        if (fileFd < 0)
+            return errno == ENOENT ? Lock::Missing : rw ? Lock::Unusable : Lock::ReadOnly;
+        struct stat st;
+        Lock got = Lock::Unusable;
+        if (fstat(fileFd, &st) == 0 && S_ISREG(st.st_mode))
+            got = AskLock(fileFd, startMs);
+        if (got == Lock::Unusable && !rw)
+            got = Lock::ReadOnly;
+        if (got == Lock::Held && SameFile(fileFd, path)) {
+            *fd = fileFd;
+            *writable = rw;
+            return Lock::Held;
+        }
+        close(fileFd);
+        if (got != Lock::Held)
+            return got;
+        if (access(path.c_str(), F_OK) != 0 && errno == ENOENT)
+            return Lock::Missing; // removed while this process waited
     }
-    if (got == Lock::Busy) {
+}
+
+// Gives the lock file open as fd the settings file's group and read and write bits (its own
+// read and write bits always: its maker must be able to open it again), where this process may
+// set them, so that whoever may save the settings file may also open its lock file for writing.
+void ShareLockFile(int fd, const struct stat& file) {
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0)
+        return;
+    if (st.st_gid != file.st_gid)
+        (void)fchown(fd, static_cast<uid_t>(-1), file.st_gid);
+    const mode_t mode = (file.st_mode & 0666) | 0600;
+    if ((st.st_mode & 07777) != mode)
+        (void)fchmod(fd, mode);
+}
+
+// The same for the lock file at path, opened for this (a symbolic link is never followed).
+void ShareLockFileAt(const string& path, const struct stat& file) {
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        ShareLockFile(fd, file);
+        close(fd);
+    }
+}
+
+string LockBase(const string& path) {
+    return DirOf(path) + "/." + BaseOf(path);
+}
+
+// Lets go of the locks u holds.
+void Unlock(Update* u) {
+    for (int* fd : {&u->fileFd, &u->lockFd}) {
+        if (*fd >= 0) {
+            flock(*fd, LOCK_UN); // a forked child may hold a copy of the descriptor
+            close(*fd);
+            *fd = -1;
+        }
+    }
+    u->fileWritable = false;
+}
+
+// Takes the locks of u's file; the one place that decides which locks an update holds and
+// whether it may go on. In this order, all within kLockWaitMs:
+// 1. ".<file name>.turn.lock", held from before the next lock is asked for until it is had
+//    (see atomic_file.h); one that cannot be had only costs that order;
+// 2. ".<file name>.lock" beside the name given, the lock of every launcher;
+// 3. the file itself, when it is there: the lock all its names share, and the one left where
+//    the lock file cannot be opened.
+// The update goes on when it holds the second or the third. Without either it goes on only
+// where no lock could guard anything: the file system refuses locks, no lock file can be made
+// (so no new file either), or this process may not write the file. It fails as busy when
+// another process held a lock past the wait, or when a lock file is there that this process
+// cannot open and there is no file to lock instead. The lock files stay after the update, so a
+// waiter never holds the lock of a file that is gone; each gets the settings file's group and
+// read and write bits where this process may set them.
+bool TakeLocks(Update* u) {
+    const string base = LockBase(u->path);
+    const long long start = NowMs();
+    int turn = -1;
+    Lock name = Lock::Busy, file = Lock::Busy;
+    if (TakeLockFile(base + ".turn.lock", start, &turn) != Lock::Busy)
+        name = TakeLockFile(base + ".lock", start, &u->lockFd);
+    if (turn >= 0)
+        flock(turn, LOCK_UN);
+    if (name != Lock::Busy)
+        file = TakeFileLock(u->path, start, &u->fileFd, &u->fileWritable);
+    const bool held = name == Lock::Held || file == Lock::Held;
+    const bool busy =
+        name == Lock::Busy || file == Lock::Busy ||
+        (!held && name == Lock::Unusable && (file == Lock::Missing || file == Lock::Unusable));
+    struct stat st;
+    if (!busy && (u->fileFd >= 0 ? fstat(u->fileFd, &st) : stat(u->path.c_str(), &st)) == 0) {
+        ShareLockFile(turn, st);
+        ShareLockFile(u->lockFd, st);
+    }
+    if (turn >= 0)
+        close(turn);
+    if (busy) {
+        Unlock(u);
         u->busy = true;
         return false;
     }
-    u->lockFd = fd;
-    if (fd >= 0)
-        u->lockPath = base + ".lock";
     return true;
 }
 
@@ -285,70 +388,84 @@ bool FollowLinks(const string& path, string* file) {
     return false;
 }
 
-// Writes data over the file at path in place. A file with a second name (a hard link) is
-// written this way, so that every name keeps seeing one file; a rename would give the new text
-// to this name alone. Room for the new size is claimed first, so a full disk or a file size
-// limit fails before a byte changes; a crash during the write can leave the file part old, part
-// new.
-bool Overwrite(const string& path, const struct stat& old, string_view data) {
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+// Makes sure size bytes of the file open as fd (now oldSize bytes) can be written before a byte
+// changes, so that the file size limit or a full disk fails first. Every byte from the limit on
+// would be refused, so that is compared here. Room for a longer file is reserved without
+// growing it, so a reader never sees the reservation as zero bytes at its end; a file system
+// without reservations (NFSv3, many FUSE file systems) goes on without one.
+bool ClaimRoom(int fd, off_t oldSize, off_t size) {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(size) > limit.rlim_cur)
+        return false;
+    if (size <= oldSize)
+        return true;
+    while (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) != 0) {
+        if (errno != EINTR)
+            return errno == EOPNOTSUPP || errno == ENOSYS;
+    }
+    return true;
+}
+
+// Writes data over the file of u in place: through its locked descriptor when that is open for
+// writing, else opened for this. A file with a second name (a hard link) is written this way,
+// so that every name keeps seeing one file; a rename would give the new text to this name
+// alone. Room for the new size is claimed first (see ClaimRoom); a crash, or a failure once the
+// first byte changed, can leave the file part old, part new, and sets *partly.
+bool Overwrite(const Update& u, const struct stat& old, string_view data, bool* partly) {
+    int fd = u.fileWritable ? u.fileFd : open(u.path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES)
+        fd = open(u.path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     const off_t size = static_cast<off_t>(data.size());
-    bool ok = true;
-    if (size > old.st_size) {
-        int r;
-        while ((r = posix_fallocate(fd, 0, size)) == EINTR) {
-        }
-        ok = r == 0 || r == EOPNOTSUPP || r == EINVAL;
-    }
+    bool ok = ClaimRoom(fd, old.st_size, size);
     size_t done = 0;
     while (ok && done < data.size()) {
         ssize_t n = pwrite(fd, data.data() + done, data.size() - done, static_cast<off_t>(done));
         if (n < 0 && errno == EINTR)
             continue;
+        // A write refused for room changed nothing; any other failure may have.
+        if (n > 0 || (errno != ENOSPC && errno != EDQUOT && errno != EFBIG))
+            *partly = true;
         ok = n > 0;
         if (ok)
             done += static_cast<size_t>(n);
     }
+    if (ok && size != old.st_size)
+        *partly = true; // so does the truncation
     ok = ok && ftruncate(fd, size) == 0 && fsync(fd) == 0;
-    if (close(fd) != 0)
+    if (fd != u.fileFd && close(fd) != 0)
         ok = false;
     return ok;
 }
 
-} // namespace
-
-bool Begin(const char* path, Update* u) {
-    if (!path || !*path || !FollowLinks(path, &u->path))
-        return false;
-    u->dirFd = open(DirOf(u->path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (u->dirFd < 0)
-        return false;
-    if (!TakeLock(u)) {
-        close(u->dirFd);
-        u->dirFd = -1;
-        return false;
-    }
-    return true;
+// Whether the rename over the file or the temporary file beside it failed for want of
+// permission, not of room: a directory with the sticky bit keeps a file from all but its owner,
+// and a directory may refuse new files while its files stay writable.
+bool RefusedHere(int error) {
+    return error == EPERM || error == EACCES;
 }
 
-// Replaces the file at path with data: temporary file, flush, rename, flush the directory. The
+// Replaces the file of u with data: temporary file, flush, rename, flush the directory. The
 // rename is atomic, so a reader or a crash sees the old file or the new one, never a mix; the
-// directory flush makes the rename itself survive a power cut right after the save.
-bool Replace(const Update& u, string_view data) {
+// directory flush makes the rename itself survive a power cut right after the save. A file with
+// a second name, and one whose directory refuses the replacement while the file may be written,
+// is written in place instead.
+bool Put(const Update& u, string_view data, bool* partly) {
     const string& path = u.path;
     struct stat old;
     bool exists = stat(path.c_str(), &old) == 0;
     if ((!exists && errno != ENOENT) || (exists && !MayReplace(path, old)))
         return false;
-    if (exists && S_ISREG(old.st_mode) && old.st_nlink > 1)
-        return Overwrite(path, old, data);
+    const bool inPlace = exists && S_ISREG(old.st_mode);
+    if (inPlace && old.st_nlink > 1)
+        return Overwrite(u, old, data, partly);
     RemoveStaleTemps(u.dirFd, path);
     string tmp;
     int fd = CreateTemp(path, &tmp);
     if (fd < 0)
-        return false;
+        return inPlace && RefusedHere(errno) && Overwrite(u, old, data, partly);
     bool ok = true;
     if (exists) {
         // Keeps owner and group when allowed to, else the group alone (a member of the file's
@@ -360,21 +477,84 @@ bool Replace(const Update& u, string_view data) {
     ok = ok && WriteAllFd(fd, data) && fsync(fd) == 0;
     if (close(fd) != 0)
         ok = false;
-    ok = ok && rename(tmp.c_str(), path.c_str()) == 0;
+    if (ok && rename(tmp.c_str(), path.c_str()) != 0) {
+        const int error = errno;
+        unlink(tmp.c_str());
+        return inPlace && RefusedHere(error) && Overwrite(u, old, data, partly);
+    }
     if (!ok) {
         unlink(tmp.c_str());
         return false;
     }
     (void)fsync(u.dirFd);
+    struct stat made;
+    if (!exists && stat(path.c_str(), &made) == 0) {
+        // The first save of the file: its lock files were made before it was there.
+        ShareLockFile(u.lockFd, made);
+        ShareLockFileAt(LockBase(path) + ".turn.lock", made);
+    }
     return true;
 }
 
-void End(Update* u) {
-    if (u->lockFd >= 0) {
-        flock(u->lockFd, LOCK_UN); // a forked child may hold a copy of the descriptor
-        close(u->lockFd);
-        u->lockFd = -1;
+// SIGXFSZ, which a write past the file size limit raises, ends the process unless it is
+// handled: it is held back from this thread while a replacement writes, so that such a write
+// fails with EFBIG instead, and one raised meanwhile is taken back before the old mask returns.
+void HoldSizeSignal(sigset_t* old) {
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &only, old);
+}
+
+void ReleaseSizeSignal(const sigset_t& old) {
+    sigset_t only, pending;
+    sigemptyset(&only);
+    sigaddset(&only, SIGXFSZ);
+    if (!sigismember(&old, SIGXFSZ) && sigpending(&pending) == 0 &&
+        sigismember(&pending, SIGXFSZ)) {
+        const struct timespec now = {0, 0};
+        while (sigtimedwait(&only, nullptr, &now) < 0 && errno == EINTR) {
+        }
     }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+}
+
+} // namespace
+
+bool Begin(const char* path, Update* u) {
+    if (!path || !*path || !FollowLinks(path, &u->path))
+        return false;
+    u->dirFd = open(DirOf(u->path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (u->dirFd < 0)
+        return false;
+    if (!TakeLocks(u)) {
+        close(u->dirFd);
+        u->dirFd = -1;
+        return false;
+    }
+    return true;
+}
+
+bool MayWrite(const Update& u) {
+    struct stat st;
+    if (stat(u.path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return MayReplace(u.path, st);
+}
+
+bool Replace(const Update& u, string_view data, bool* partly) {
+    bool torn = false;
+    sigset_t old;
+    HoldSizeSignal(&old);
+    bool ok = Put(u, data, &torn);
+    ReleaseSizeSignal(old);
+    if (partly)
+        *partly = !ok && torn;
+    return ok;
+}
+
+void End(Update* u) {
+    Unlock(u);
     if (u->dirFd >= 0) {
         close(u->dirFd);
         u->dirFd = -1;

@@ -32,10 +32,13 @@
 // line break. So is a file nobody may write to (mode 0444: the platform's read-only attribute).
 // The new file is written beside the old one, flushed, and renamed over it, so a failed write
 // leaves the old file as it was; a settings file that is a symbolic link stays one, and the file
-// it leads to is replaced (one with a second hard link is written in place). Saves take turns by
-// a lock file beside the settings file, so two processes never lose each other's changes; a
-// save waits at most two seconds for another's lock and then fails as busy; where the file
-// system refuses locks, a save goes ahead without one.
+// it leads to is replaced (one with a second hard link, or one that may be written but not
+// replaced, is written in place: a failure there after its first byte changed is reported as
+// such). Saves take turns by the settings file's locks (see atomic_file.h), so two processes
+// never lose each other's changes; a save waits at most two seconds for another's lock and then
+// fails as busy; only where the file system refuses locks does a save go ahead without one. A
+// write the file cannot take, or needs not, on a file this process may not write, succeeds when
+// the file already reads as asked, as the Win32 functions answer it.
 //
 // Where each part lives:
 // - ini/text.h: blanks, names and lines; ini/utf16: UTF-16 files;
@@ -91,22 +94,33 @@ size_t ReadValue(const char* section, const char* key, const char* def, char* bu
 }
 
 // One read-modify-write of the file iniPath names, as one update of it (see atomic_file.h).
-// edit returns false when the file needs no change.
-template <typename Edit> ProfileFailure Modify(const char* iniPath, Edit edit) {
+// edit returns false when the file needs no change. A change that is not written, and a file
+// this process may not write, are answered by holds: whether the file already reads as asked,
+// as the platform's own functions answer them (they refuse every write to a read-only file,
+// even one that would change nothing, and a save then succeeds when a read gives the values
+// asked for).
+template <typename Edit, typename Holds>
+ProfileFailure Modify(const char* iniPath, Edit edit, Holds holds) {
     atomic_file::Update u;
     if (!iniPath || !*iniPath || !atomic_file::Begin(iniPath, &u))
         return u.busy ? ProfileFailure::Busy : ProfileFailure::NotWritten;
     std::shared_ptr<Parsed> p;
-    bool ok = false;
+    ProfileFailure f = ProfileFailure::NotWritten;
     Load r = LoadFile(u.path, &p);
     if (r != Load::Failed) {
         if (r == Load::Missing)
             p = MakeParsed(nullptr, 0);
         string next;
+        bool partly = false;
         if (!edit(*p, &next)) {
-            ok = true;
+            if (atomic_file::MayWrite(u) || holds(*p))
+                f = ProfileFailure::None;
         } else {
-            ok = atomic_file::Replace(u, InForm(*p, std::move(next)));
+            if (atomic_file::Replace(u, InForm(*p, std::move(next)), &partly) ||
+                (!partly && holds(*p)))
+                f = ProfileFailure::None;
+            else if (partly)
+                f = ProfileFailure::PartlyWritten;
             // A file written just now is read again at the next access anyway (see the cache);
             // so is its copy read through a link.
             CacheForget(u.path);
@@ -114,7 +128,7 @@ template <typename Edit> ProfileFailure Modify(const char* iniPath, Edit edit) {
         }
     }
     atomic_file::End(&u);
-    return ok ? ProfileFailure::None : ProfileFailure::NotWritten;
+    return f;
 }
 
 // Hands a failure to the caller who asked for it; true when there is none.
@@ -158,17 +172,34 @@ bool ProfileWriteStrings(const char* section, const ProfileEntry* entries, int c
             return Answer(ProfileFailure::NameNotKept, why);
         group.push_back(std::move(kv));
     }
+    // The file already says what was asked when each key reads as the value given.
+    auto holds = [&](Parsed& p) {
+        Section s;
+        Line line;
+        Entry e;
+        bool found = count == 0 || FindSection(p, CallerName(section), &s);
+        for (int i = 0; found && i < count; ++i) {
+            found = entries[i].value && FindEntry(p, s, CallerName(entries[i].key), &line, &e) &&
+                    e.hasValue && ReadsAs(e.value, entries[i].value);
+        }
+        return found;
+    };
     return Answer(
-        Modify(iniPath, [&](Parsed& p,
-                            string* out) { return EditWrite(p, CallerName(section), group, out); }),
+        Modify(
+            iniPath,
+            [&](Parsed& p, string* out) { return EditWrite(p, CallerName(section), group, out); },
+            holds),
         why);
 }
 
 bool ProfileDeleteSection(const char* section, const char* iniPath, ProfileFailure* why) {
     if (!section)
         return Answer(ProfileFailure::NotWritten, why);
-    return Answer(
-        Modify(iniPath,
-               [&](Parsed& p, string* out) { return EditDelete(p, CallerName(section), out); }),
-        why);
+    // A file without the section already says what was asked.
+    auto edit = [&](Parsed& p, string* out) { return EditDelete(p, CallerName(section), out); };
+    auto holds = [&](Parsed& p) {
+        string unused;
+        return !edit(p, &unused);
+    };
+    return Answer(Modify(iniPath, edit, holds), why);
 }

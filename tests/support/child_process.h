@@ -14,6 +14,11 @@ constexpr int kSkipped = 77;
 // -1 when no child could be made).
 int RunInChild(const std::function<int()>& body);
 
+// Makes every later call of the system call nr in this process fail with error, as a file
+// system or a device would answer it (a seccomp filter: for a child of RunInChild only). False
+// when no filter can be set here.
+bool RefuseSystemCall(long nr, int error);
+
 } // namespace qvtest
 
 #endif

@@ -9,19 +9,33 @@
 
 namespace ini {
 
+namespace {
+
+// Whether a value is enclosed in a matching pair of single or double quotes.
+bool Quoted(string_view value) {
+    return value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0];
+}
+
+} // namespace
+
 void CopyValue(string_view value, char* buf, int cap) {
     value = CutAtNul(value);
-    bool quoted = false;
-    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0]) {
-        quoted = true;
+    bool quoted = Quoted(value);
+    if (quoted)
         value.remove_prefix(1);
-    }
     CopyTextCut(buf, cap, value);
     if (quoted && static_cast<size_t>(cap) >= value.size()) {
         size_t n = strlen(buf);
         if (n > 0)
             buf[n - 1] = '\0';
     }
+}
+
+bool ReadsAs(string_view value, string_view text) {
+    value = CutAtNul(value);
+    if (Quoted(value))
+        value = value.substr(1, value.size() - 2);
+    return value == text;
 }
 
 string_view DefaultText(const char* def) {

@@ -12,6 +12,9 @@ namespace ini {
 // its last character as if it were the closing quote. cap > 0.
 void CopyValue(std::string_view value, char* buf, int cap);
 
+// Whether a stored value reads as text: as CopyValue hands it out given room for all of it.
+bool ReadsAs(std::string_view value, std::string_view text);
+
 // The default as the read functions use it: without trailing spaces (a lone first one stays).
 std::string_view DefaultText(const char* def);
 
