@@ -157,6 +157,12 @@ int OpenLockFile(const string& path, bool* made) {
     }
 }
 
+// Changes a file's owner and group; false where the system refuses (fchown's result must be
+// looked at when the library's calls are fortified).
+bool SetOwner(int fd, uid_t uid, gid_t gid) {
+    return fchown(fd, uid, gid) == 0;
+}
+
 // A new lock file gets the settings file's group and read and write bits, where this process
 // may set them, so that whoever may save the settings file may also open its lock file (its
 // maker always may, even where the settings file is read-only for now).
@@ -164,7 +170,7 @@ void ShareLockFile(int lockFd, const string& file) {
     struct stat st;
     if (stat(file.c_str(), &st) != 0)
         return;
-    (void)fchown(lockFd, static_cast<uid_t>(-1), st.st_gid);
+    (void)SetOwner(lockFd, static_cast<uid_t>(-1), st.st_gid);
     (void)fchmod(lockFd, (st.st_mode & 0666) | 0600);
 }
 
@@ -353,8 +359,8 @@ bool Replace(const Update& u, string_view data) {
     if (exists) {
         // Keeps owner and group when allowed to, else the group alone (a member of the file's
         // group may set it); the mode is set after, as a change of owner clears its set-ID bits.
-        if (fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        if (!SetOwner(fd, old.st_uid, old.st_gid))
+            (void)SetOwner(fd, static_cast<uid_t>(-1), old.st_gid);
         ok = fchmod(fd, old.st_mode & 07777) == 0;
     }
     ok = ok && WriteAllFd(fd, data) && fsync(fd) == 0;
