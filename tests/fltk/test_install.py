@@ -233,9 +233,9 @@ class DebPackageTest(qvx.unittest.TestCase):
             self.assertTrue(any(re.fullmatch(re.escape(package) + r" \(>= [^)]+\)", d)
                                 for d in depends), (library, package, depends))
 
-
     @qvx.unittest.skipUnless(shutil.which("dpkg-deb"), "needs dpkg-deb")
     def test_packaged_programs_are_stripped_and_hardened_and_icons_sized(self):
+        hardened = hardened_build()
         with tempfile.TemporaryDirectory(prefix="qv-deb-x-") as root:
             subprocess.run(["dpkg-deb", "-x", built_deb(self), root], check=True)
             for name, executable in (("Quorvalis", True), ("Zelko.exe", True),
@@ -244,10 +244,10 @@ class DebPackageTest(qvx.unittest.TestCase):
                 # No symbols or debug information; in a release build full RELRO, the stack
                 # protector, and for the programs position independence and fortified calls.
                 checks = [(r"\] \.(symtab|debug_info|comment) ", False)]
-                if hardened_build():
+                if hardened:
                     checks += [(r"\(FLAGS\)\s+BIND_NOW", True), (r" GNU_RELRO ", True),
                                (r" __stack_chk_fail@", True)]
-                if hardened_build() and executable:
+                if hardened and executable:
                     checks += [(r"Type:\s+DYN ", True), (r" __\w+_chk@", True)]
                 for pattern, wanted in checks:
                     self.assertEqual(bool(re.search(pattern, elf)), wanted, (name, pattern))
