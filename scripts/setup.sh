@@ -14,6 +14,9 @@ pkgs=(cmake g++ make pkg-config googletest libgtest-dev libbenchmark-dev
 # m68k assembler for the test cartridges; dpkg-dev's dpkg-shlibdeps, which needs file, works
 # out the .deb's library dependencies.
 pkgs+=(blastem fontconfig binutils-m68k-linux-gnu dpkg-dev file)
+# Debian's checkers for the .deb (scripts/test.d/50-packages.sh): lintian, and the validators of
+# its AppStream metadata and menu entry.
+pkgs+=(lintian appstream desktop-file-utils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

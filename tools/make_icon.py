@@ -1,7 +1,11 @@
 #!/usr/bin/python3
 """Draws the launcher's icon, a game cartridge, and writes it as
-res/quorvalis.ico (one 32x32 image, 16 colours, BMP in ICO with AND mask) and
-res/quorvalis.png (the same picture, RGBA, for the native build).
+res/quorvalis.ico (one 32x32 image, 16 colours, BMP in ICO with AND mask),
+res/quorvalis.png (the same picture, RGBA, for the native build's window) and
+res/icons/quorvalis-N.png, the menu icons of the Linux package at the other sizes
+of the icon theme: the 32x32 picture scaled up with nearest-neighbour sampling
+(48, 64, 128 and 256), and at 16x16 the same design drawn again, since halving
+the picture would drop every other line of it.
 
 Usage: tools/make_icon.py [output-directory]   (default: res/ beside this script)
 Only the standard library is used; the output is the same on every run.
@@ -102,6 +106,41 @@ def draw():
     return img
 
 
+# The 16x16 rendition, one character a pixel: # black, s silver, g grey, d dark green,
+# R red, G green, Y yellow, B blue, W white, . transparent.
+SMALL = [
+    "...##########...",
+    "..#ssssssssss#..",
+    "..#s########g#..",
+    "..#sggggggggg#..",
+    "..#s########g#..",
+    "..#s#RWRWRW#g#..",
+    "..#s#BWBYYB#g#..",
+    "..#s#BBBYYB#g#..",
+    "..#s#BGBGGB#g#..",
+    "..#s#GdGddG#g#..",
+    "..#s#dddddd#g#..",
+    "..#s########g#..",
+    "..#sggggggggg#..",
+    "...#gggggggg#...",
+    "...#YdYdYdYd#...",
+    "....########....",
+]
+SMALL_COLOURS = {".": CLEAR, "#": BLACK, "d": DKGREEN, "s": SILVER, "g": GREY, "R": RED,
+                 "G": GREEN, "Y": YELLOW, "B": BLUE, "W": WHITE}
+MENU_SIZES = (16, 48, 64, 128, 256)
+
+
+def draw_small():
+    return [[SMALL_COLOURS[c] for c in row] for row in SMALL]
+
+
+def scaled(img, size):
+    """The picture at size x size, each pixel taken from the nearest one of the original."""
+    n = len(img)
+    return [[img[y * n // size][x * n // size] for x in range(size)] for y in range(size)]
+
+
 def ico_bytes(img):
     """ICONDIR, one ICONDIRENTRY and the 4-bpp DIB with its AND mask."""
     xor_rows = []
@@ -130,6 +169,7 @@ def png_chunk(kind, data):
 
 
 def png_bytes(img):
+    size = len(img)
     raw = bytearray()
     for row in img:
         raw.append(0)  # filter type None
@@ -138,7 +178,7 @@ def png_bytes(img):
                 raw += b"\0\0\0\0"
             else:
                 raw += bytes(PALETTE[p]) + b"\xff"
-    ihdr = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", ihdr) +
             png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
 
@@ -151,6 +191,11 @@ def main():
         f.write(ico_bytes(img))
     with open(os.path.join(out, "quorvalis.png"), "wb") as f:
         f.write(png_bytes(img))
+    os.makedirs(os.path.join(out, "icons"), exist_ok=True)
+    for size in MENU_SIZES:
+        picture = draw_small() if size == 16 else scaled(img, size)
+        with open(os.path.join(out, "icons", "quorvalis-%d.png" % size), "wb") as f:
+            f.write(png_bytes(picture))
 
 
 if __name__ == "__main__":

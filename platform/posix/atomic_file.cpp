@@ -284,6 +284,12 @@ Lock TakeFileLock(const string& path, long long startMs, int* fd, bool* writable
     }
 }
 
+// Changes a file's owner and group; false where the system refuses (fchown's result must be
+// looked at when the library's calls are fortified).
+bool SetOwner(int fd, uid_t uid, gid_t gid) {
+    return fchown(fd, uid, gid) == 0;
+}
+
 // Gives the lock file open as fd the settings file's group and read and write bits (its own
 // read and write bits always: its maker must be able to open it again), where this process may
 // set them, so that whoever may save the settings file may also open its lock file for writing.
@@ -292,7 +298,7 @@ void ShareLockFile(int fd, const struct stat& file) {
     if (fd < 0 || fstat(fd, &st) != 0)
         return;
     if (st.st_gid != file.st_gid)
-        (void)fchown(fd, static_cast<uid_t>(-1), file.st_gid);
+        (void)SetOwner(fd, static_cast<uid_t>(-1), file.st_gid);
     const mode_t mode = (file.st_mode & 0666) | 0600;
     if ((st.st_mode & 07777) != mode)
         (void)fchmod(fd, mode);
@@ -470,8 +476,8 @@ bool Put(const Update& u, string_view data, bool* partly) {
     if (exists) {
         // Keeps owner and group when allowed to, else the group alone (a member of the file's
         // group may set it); the mode is set after, as a change of owner clears its set-ID bits.
-        if (fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+        if (!SetOwner(fd, old.st_uid, old.st_gid))
+            (void)SetOwner(fd, static_cast<uid_t>(-1), old.st_gid);
         ok = fchmod(fd, old.st_mode & 07777) == 0;
     }
     ok = ok && WriteAllFd(fd, data) && fsync(fd) == 0;

@@ -12,7 +12,9 @@ import pwd
 import re
 import shutil
 import stat
+import struct
 import subprocess
+import sys
 import tempfile
 
 import qvx
@@ -22,6 +24,14 @@ CART_PROMPT = "^Open a cartridge to locate your cartridge directory$"
 
 
 _DEB = []
+
+ICON_SIZES = (16, 32, 48, 64, 128, 256)
+ICON = "usr/share/icons/hicolor/%dx%d/apps/quorvalis.png"
+# The .deb's data files besides the menu entry.
+PACKAGE_DATA = ["usr/share/doc/quorvalis/copyright", "usr/share/doc/quorvalis/changelog.gz",
+                "usr/share/man/man6/quorvalis.6.gz",
+                "usr/share/metainfo/net.example.quorvalis.metainfo.xml"] + [
+                    ICON % (size, size) for size in ICON_SIZES]
 
 
 def built_deb(test):
@@ -206,7 +216,8 @@ class DebPackageTest(qvx.unittest.TestCase):
         self.assertEqual(modes.get("./usr/lib/quorvalis/Zelko.exe"), "-rwxr-xr-x")
         self.assertIn("./usr/lib/quorvalis/zelko-message.so", modes)
         self.assertIn("./usr/share/applications/quorvalis.desktop", modes)
-        self.assertIn("./usr/share/icons/hicolor/32x32/apps/quorvalis.png", modes)
+        for path in PACKAGE_DATA:
+            self.assertEqual(modes.get("./" + path), "-rw-r--r--", path)
         self.assertNotIn("./usr/bin/Quorvalis", modes)
         # BlastEm, which the bridge starts, fontconfig, without which BlastEm stops at once,
         # and, with a lowest version, the package that holds each library the launcher is
@@ -221,6 +232,56 @@ class DebPackageTest(qvx.unittest.TestCase):
             package = package_holding(library, qvx.TOOLS["launcher"])
             self.assertTrue(any(re.fullmatch(re.escape(package) + r" \(>= [^)]+\)", d)
                                 for d in depends), (library, package, depends))
+
+    @qvx.unittest.skipUnless(shutil.which("dpkg-deb"), "needs dpkg-deb")
+    def test_packaged_programs_are_stripped_and_hardened_and_icons_sized(self):
+        hardened = hardened_build()
+        with tempfile.TemporaryDirectory(prefix="qv-deb-x-") as root:
+            subprocess.run(["dpkg-deb", "-x", built_deb(self), root], check=True)
+            for name, executable in (("Quorvalis", True), ("Zelko.exe", True),
+                                     ("zelko-message.so", False)):
+                elf = readelf(os.path.join(root, "usr", "lib", "quorvalis", name))
+                # No symbols or debug information; in a release build full RELRO, the stack
+                # protector, and for the programs position independence and fortified calls.
+                checks = [(r"\] \.(symtab|debug_info|comment) ", False)]
+                if hardened:
+                    checks += [(r"\(FLAGS\)\s+BIND_NOW", True), (r" GNU_RELRO ", True),
+                               (r" __stack_chk_fail@", True)]
+                if hardened and executable:
+                    checks += [(r"Type:\s+DYN ", True), (r" __\w+_chk@", True)]
+                for pattern, wanted in checks:
+                    self.assertEqual(bool(re.search(pattern, elf)), wanted, (name, pattern))
+            for size in ICON_SIZES:
+                with open(os.path.join(root, ICON % (size, size)), "rb") as f:
+                    self.assertEqual(struct.unpack(">II", f.read(24)[16:]), (size, size))
+        # The build tree keeps the debug information.
+        self.assertIn(".debug_info", readelf(qvx.TOOLS["launcher"]))
+
+    def test_icons_are_what_make_icon_draws(self):
+        # Above all, the Windows icon stays as it is.
+        source = qvx.TOOLS["source"]
+        with tempfile.TemporaryDirectory(prefix="qv-icon-") as out:
+            subprocess.run([sys.executable, os.path.join(source, "tools", "make_icon.py"), out],
+                           check=True)
+            for name in ["quorvalis.ico", "quorvalis.png"] + [
+                    "icons/quorvalis-%d.png" % size for size in ICON_SIZES if size != 32]:
+                self.assertTrue(filecmp.cmp(os.path.join(out, name),
+                                            os.path.join(source, "res", name), shallow=False),
+                                name)
+
+
+def hardened_build():
+    """Whether the build under test is a release build without the sanitizers."""
+    with open(os.path.join(qvx.TOOLS["build"], "CMakeCache.txt")) as f:
+        cache = dict(re.findall(r"^(\w+):\w+=(.*)$", f.read(), re.M))
+    return (cache.get("CMAKE_BUILD_TYPE") in ("Release", "RelWithDebInfo", "MinSizeRel") and
+            cache.get("QV_SANITIZE", "OFF").upper() in ("OFF", "0", "FALSE", "NO", ""))
+
+
+def readelf(path):
+    """readelf's headers, dynamic section and dynamic symbols of an ELF file."""
+    return subprocess.run(["readelf", "-W", "-h", "-l", "-S", "-d", "--dyn-syms", path],
+                          stdout=subprocess.PIPE, text=True, check=True).stdout
 
 
 def package_holding(library, program):
@@ -292,6 +353,12 @@ class PackageFirstRunTest(qvx.LauncherCase):
             self.assertEqual(f.read().splitlines(),
                              ["cwd=%s" % lib, "arg=-m", "arg=gen", "arg=-r", "arg=U", "arg=-n",
                               "arg=%s/%s" % (self.rom_dir, first)])
+        # Docks match the window to its menu entry by the window's class.
+        with open(os.path.join(root, "usr", "share", "applications", "quorvalis.desktop")) as f:
+            wm_class = re.search(r"^StartupWMClass=(.+)$", f.read(), re.M).group(1)
+        xprop = subprocess.run(["xprop", "-id", str(wid), "WM_CLASS"], env=self.x.env(),
+                               stdout=subprocess.PIPE, text=True, check=True).stdout
+        self.assertTrue(xprop.rstrip().endswith(', "%s"' % wm_class), xprop)
         self.wm_close(wid)
         self.assertEqual(self.exit_code(), 0)
 
