@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the builds, the tests and the demo need, on Debian 12 or 13 (every package named
-# here exists in both). Safe to run again.
+# here exists in both). Safe to run again. With --tests (as scripts/test.sh runs it), also
+# Debian's 32-bit Wine for the i686 build's tests, where the kernel runs 32-bit programs.
 # Packages are installed without their recommendations, so everything used is named here,
 # also what a named package only recommends (fluid, fonts-wine). scripts/fresh-check.sh
 # tries this on a new minimal root of either release.
@@ -17,6 +18,8 @@ pkgs+=(blastem fontconfig binutils-m68k-linux-gnu dpkg-dev file)
 # Debian's checkers for the .deb (scripts/test.d/50-packages.sh): lintian, and the validators of
 # its AppStream metadata and menu entry.
 pkgs+=(lintian appstream desktop-file-utils)
+# binutils' as and ld build the 32-bit test program of scripts/i386-check.
+pkgs+=(binutils)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -34,4 +37,24 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   $sudo apt-get update -q
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The i686 build's tests run under Debian's 32-bit Wine (wine32, of the i386 architecture),
+# installed only where this kernel runs a 32-bit program; the demo needs none of it.
+if [ "${1:-}" = "--tests" ] &&
+   ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  if why=$(bash "$(dirname "$0")/i386-check"); then
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+      command -v sudo >/dev/null || {
+        echo "setup: run this once as root (there is no sudo here): bash $0 --tests" >&2; exit 1; }
+      sudo="sudo"
+    fi
+    echo "setup: installing wine32 (with the i386 architecture)"
+    $sudo dpkg --add-architecture i386
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends wine32:i386
+  else
+    echo "setup: wine32 not installed, so the i686 build's tests will be skipped: $why"
+  fi
 fi

@@ -3,6 +3,7 @@
 # appstreamcli and desktop-file-validate on the AppStream metadata and the menu entry it holds.
 # Each Windows build's .zip holds the files of zip_files at its root (the .exe files PE files,
 # the .txt files with CRLF line ends) and nothing that needs a runtime DLL beside it.
+# Both launchers carry the manifest and the version resource Windows reads from them.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 status=0
@@ -56,6 +57,16 @@ for preset in win32 win64; do
   zip=$(ls "$out"/*.zip)
   if check_zip "$zip" "${zip_files[@]}"; then
     echo "packages: $(basename "$zip"): ${zip_files[*]}"
+  else
+    status=1
+  fi
+done
+# Both packed launchers carry the manifest and the version resource Windows reads from them.
+for preset in win32 win64; do
+  python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extract("Quorvalis.exe", sys.argv[2])' \
+    build/packages/$preset/*.zip build/packages/$preset 2>/dev/null || continue
+  if python3 scripts/test.d/exe_resources.py res/about.h build/packages/$preset/Quorvalis.exe; then
+    echo "packages: $preset Quorvalis.exe: manifest and version resource"
   else
     status=1
   fi

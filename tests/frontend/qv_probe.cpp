@@ -11,7 +11,8 @@
 //   exit       "exit <code>" once the started launcher has ended, or "exit running"
 //   kill       ends the started launcher if it still runs; "killed"
 //   geometry   "control <id> <left> <top> <width> <height>" in screen pixels for every control,
-//              "item_height <pixels>", "top_index <index>"; then "end"
+//              "item_height <pixels>", "top_index <index>", "dpi <the window's dpi>",
+//              "about_client <width> <height>" while the About box is open; then "end"
 //   state      the form: "item <name>" per list item, "selected <index>" (-1: none),
 //              "caret <index>", "title <text>", "title_fit <fit>" (see TitleFit),
 //              "frames <text>", the five check states,
@@ -157,15 +158,15 @@ std::string Text(int id) {
 // How the title field's text sits in it: "full" when it shows whole and one more "w" would
 // not, "room" when a "w" would still fit, "over" when the text does not show whole. Measured
 // as the edit control measures typed text: the dialog's font (its template's face and size,
-// made again here, since the launcher's font handle is its own) across the formatting
-// rectangle's width.
+// made again here at the window's resolution, since the launcher's font handle is its own)
+// across the formatting rectangle's width.
 const char* TitleFit() {
     HWND edit = GetDlgItem(g_main, IDC_TITLE);
     RECT rect = {};
     Send(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&rect));
     HDC dc = GetDC(edit);
-    HFONT font = CreateFontA(-MulDiv(8, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL,
-                             FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+    HFONT font = CreateFontA(-MulDiv(8, static_cast<int>(GetDpiForWindow(g_main)), 72), 0, 0, 0,
+                             FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                              CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, "MS Sans Serif");
     HGDIOBJ old = SelectObject(dc, font);
     auto width = [dc](const std::string& text) {
@@ -290,6 +291,13 @@ void Geometry() {
     std::printf("list_client %ld %ld %ld %ld\n", lo.x, lo.y, lc.right, lc.bottom);
     std::printf("item_height %d\n", static_cast<int>(Send(list, LB_GETITEMHEIGHT, 0, 0)));
     std::printf("top_index %d\n", static_cast<int>(Send(list, LB_GETTOPINDEX, 0, 0)));
+    std::printf("dpi %u\n", GetDpiForWindow(g_main));
+    HWND about = FindWindowA(nullptr, "About Quorvalis '95");
+    DWORD pid = 0;
+    GetWindowThreadProcessId(about, &pid);
+    RECT ac = {};
+    if (about && pid == g_launcher.dwProcessId && GetClientRect(about, &ac))
+        std::printf("about_client %ld %ld\n", ac.right, ac.bottom);
     std::printf("end\n");
 }
 
@@ -380,6 +388,8 @@ void Compare(const char* args) {
 } // namespace
 
 int main() {
+    // Rectangles in the screen's pixels, whatever resolution a launcher runs at.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
     // Names may hold any byte, control-Z included: no text-mode translation of the input.
     _setmode(_fileno(stdin), _O_BINARY);
     char line[8192];

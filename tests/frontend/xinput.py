@@ -225,11 +225,17 @@ class XServer:
         return int(ids[0]) if ids else None
 
     def window_origin(self, window):
+        return self._geometry(window, "Position:", ",")
+
+    def window_size(self, window):
+        return self._geometry(window, "Geometry:", "x")
+
+    def _geometry(self, window, label, separator):
         r = subprocess.run(["xdotool", "getwindowgeometry", str(window)], env=self.env(),
                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         for line in r.stdout.splitlines():
             line = line.strip()
-            if line.startswith("Position:"):
-                x, y = line.split()[1].split(",")
+            if line.startswith(label):
+                x, y = line.split()[1].split(separator)
                 return int(x), int(y)
         return None

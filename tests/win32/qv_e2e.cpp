@@ -1027,6 +1027,8 @@ void WriteReady(const std::string& path, HWND hwnd) {
 }
 
 int RunPose(const std::string& dir, const std::string& launcher, const std::string& stub) {
+    // The launcher's rectangles in screen pixels at any resolution.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
     Tree t;
     std::string base = dir + "\\tree";
     RemoveTree(base);

@@ -6,7 +6,8 @@
 //   layout ... end                    once, before the first state: "control <id> <x> <y> <w>
 //                                     <h>" for every control (window coordinates; 112 is the
 //                                     spin control's two arrows), "items <x> <y> <w> <h>" where
-//                                     the list draws its items, "item_height <pixels>"
+//                                     the list draws its items, "item_height <pixels>",
+//                                     "dpi <96 times the layout's scale>"
 //   state <tag> ... end               the list's items, the selection, the fields and check
 //                                     boxes, "focus <id>" (0: no control)
 //   sync <value>                      the window's QV_SYNC property was set to <value>; every
@@ -17,6 +18,7 @@
 #include "res/resource.h"
 #include "ui/fltk/cart_list.h"
 #include "ui/fltk/controls.h"
+#include "ui/fltk/layout.h"
 #include "ui/fltk/test_dump.h"
 #include "ui/fltk/window_state.h"
 
@@ -104,7 +106,8 @@ void PrintLayout() {
     const CartList* list = static_cast<const CartList*>(FindControl(IDC_CARTLIST));
     int x, y, w, h, itemHeight;
     list->ItemArea(&x, &y, &w, &h, &itemHeight);
-    std::printf("items %d %d %d %d\nitem_height %d\nend\n", x, y, w, h, itemHeight);
+    std::printf("items %d %d %d %d\nitem_height %d\n", x, y, w, h, itemHeight);
+    std::printf("dpi %d\nend\n", static_cast<int>(LayoutScale() * 96 + 0.5));
 
     // Property changes of the main window reach the handler above.
     if (g_window.window && g_window.window->shown()) {
