@@ -50,14 +50,19 @@ bool RegisterMainClass(HINSTANCE hInstance) {
 }
 
 // Fills the cartridge list from the directory text dir, one directory listing per pattern.
+// The list is drawn once, when it is full, not after every name: a list of thousands of
+// cartridges would otherwise be redrawn thousands of times while it fills.
 void FillCartList(const char* dir) {
+    HWND list = GetDlgItem(g_hwndMain, IDC_CARTLIST);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (const char* pattern : kCartPatterns) {
         char patternPath[kPathMax];
         if (!BuildPatternPath(patternPath, dir, pattern))
             continue;
-        SendDlgItemMessageA(g_hwndMain, IDC_CARTLIST, LB_DIR, 0,
-                            reinterpret_cast<LPARAM>(patternPath));
+        SendMessageA(list, LB_DIR, 0, reinterpret_cast<LPARAM>(patternPath));
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 // The index of the list item whose text is name exactly, or LB_ERR. The list box's own search
