@@ -30,15 +30,11 @@
 // A write that would not read back is refused: a key that would read as something else (one
 // holding '=', or starting with '[' on a line holding ']'), a section or key name holding a
 // line break. So is a file nobody may write to (mode 0444: the platform's read-only attribute).
-// The new file is written beside the old one, flushed, and renamed over it, so a failed write
-// leaves the old file as it was; a settings file that is a symbolic link stays one, and the file
-// it leads to is replaced (one with a second hard link, or one that may be written but not
-// replaced, is written in place: a failure there after its first byte changed is reported as
-// such). Saves take turns by the settings file's locks (see atomic_file.h), so two processes
-// never lose each other's changes; a save waits at most two seconds for another's lock and then
-// fails as busy; only where the file system refuses locks does a save go ahead without one. A
-// write the file cannot take, or needs not, on a file this process may not write, succeeds when
-// the file already reads as asked, as the Win32 functions answer it.
+// Each save is one update of the file (atomic_file.h: all or nothing, links kept, in place where
+// it must be) under its locks (file_lock.h: saves take turns, and fail as busy after the
+// deadline), so two processes never lose each other's changes. A write the file cannot take, or
+// needs not, on a file this process may not write, succeeds when the file already reads as asked,
+// as the Win32 functions answer it.
 //
 // Where each part lives:
 // - ini/text.h: blanks, names and lines; ini/utf16: UTF-16 files;
