@@ -12,6 +12,9 @@
 
 #include "core/cart_settings.h"
 
+// The tests read settings values into buffers of this size (the platform's MAX_PATH).
+constexpr int kValueMax = 260;
+
 namespace qvtest {
 
 // A fresh directory under the system's temporary directory, removed with everything in it
