@@ -428,7 +428,7 @@ std::vector<MemoryFigure> g_memory;
 // one is asked for has built that index too. A read of a tiny file first lets a store that
 // caches one file drop the previous set's data.
 void MeasureMemory(const std::string& tinyIni) {
-    char buf[kValueMax];
+    char buf[kPathMax];
     for (BenchSet* set : g_sets) {
         ProfileReadString(kPathsSection, kKeyCartPath, "", buf, sizeof buf, tinyIni.c_str());
         BumpMtime(set->iniPath);

@@ -2,6 +2,7 @@
 // cartridge prompt's filter offers them.
 #pragma once
 
-constexpr const char* kCartPatterns[4] = {"*.bin", "*.md", "*.mgd", "*.smd"};
+constexpr int kCartPatternCount = 4;
+constexpr const char* kCartPatterns[kCartPatternCount] = {"*.bin", "*.md", "*.mgd", "*.smd"};
 constexpr const char* kCartFilterDesc = "Genesis ROMs (*.bin;*.md;*.mgd;*.smd)";
 constexpr const char* kCartFilterPattern = "*.bin;*.md;*.mgd;*.smd";

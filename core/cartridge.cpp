@@ -113,25 +113,8 @@ bool ReadHeaderLine(const char* romName, char* buf, int cap) {
 
 } // namespace
 
-bool BuildPatternPath(char* path, const char* cartDir, const char* pattern) {
-    if (CopyText(path, kPathMax, cartDir) && AppendText(path, kPathMax, pattern))
-        return true;
-    path[0] = '\0';
-    return false;
-}
-
 void ListCartFiles(const char* cartDir, std::vector<std::string>* names) {
-    names->clear();
-    char patternPaths[4][kPathMax];
-    const char* requested[4];
-    int count = 0;
-    for (const char* pattern : kCartPatterns) {
-        char* path = patternPaths[count];
-        if (BuildPatternPath(path, cartDir, pattern))
-            requested[count++] = path;
-    }
-    if (count > 0)
-        ListMatchingFiles(requested, count, names);
+    ListMatchingFiles(cartDir, kCartPatterns, kCartPatternCount, names);
 }
 
 int RelistCartFiles(const char* keep, std::vector<std::string>* names) {

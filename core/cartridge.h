@@ -9,11 +9,6 @@
 constexpr long kHeaderNameOffset = 336;
 constexpr int kHeaderReadCap = 48;
 
-// The pattern path of one cartridge pattern: cartDir followed by pattern, into path (kPathMax
-// bytes). False, with path empty, when the directory text leaves no room for the pattern: then
-// nothing is listed for it, rather than a cut-off pattern in some other directory.
-bool BuildPatternPath(char* path, const char* cartDir, const char* pattern);
-
 // The cartridge file names of cartDir, in list order.
 void ListCartFiles(const char* cartDir, std::vector<std::string>* names);
 

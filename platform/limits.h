@@ -10,6 +10,3 @@ constexpr char kPathSep = '\\';
 constexpr int kPathMax = PATH_MAX;
 constexpr char kPathSep = '/';
 #endif
-
-// Settings values are read into buffers of this size unless a smaller field is named.
-constexpr int kValueMax = 260;

@@ -24,7 +24,6 @@
 #define QV_EN_SETFOCUS 0x0100
 #define QV_EN_KILLFOCUS 0x0200
 #define QV_EN_CHANGE 0x0300
-#define QV_EN_UPDATE 0x0400
 #define QV_BN_CLICKED 0
 
 // The command the dialog keyboard handling sends for Escape (the window system's IDCANCEL).

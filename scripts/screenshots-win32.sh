@@ -5,8 +5,8 @@
 # Usage: scripts/screenshots-win32.sh [--dpi N] [win64-build-dir]   (default: build/win64, built
 # if needed). With --dpi other than 96, Wine's resolution is N (LogPixels, in a prefix of that
 # resolution's own) and the picture is docs/screenshots/win32-main-Ndpi.png (the main window).
-# Needs Xvfb, ImageMagick (import) and wine64. The end-to-end driver arranges the windows
-# (qv_e2e --pose) and waits for each picture before it goes on.
+# Needs Xvfb, ImageMagick (import) and wine64. tools/win32_pose.cpp (qv_pose) arranges the
+# windows and waits for each picture before it goes on.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dpi=96
@@ -20,7 +20,7 @@ out=$root/docs/screenshots
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake --preset win64 -B "$build" >/dev/null
 fi
-cmake --build "$build" -j2 --target Quorvalis zelko_stub qv_e2e >/dev/null
+cmake --build "$build" -j2 --target Quorvalis zelko_stub qv_pose >/dev/null
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -60,9 +60,9 @@ if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$WINEPREFIX/drive_c/windo
 fi
 # Inside a Wine desktop window as large as the screen, Wine draws the captions and frames
 # itself and window coordinates are screen coordinates.
-driver=$(sed 's|/|\\|g' <<<"Z:$build/tests/win32/qv_e2e.exe")
+driver=$(sed 's|/|\\|g' <<<"Z:$build/tools/qv_pose.exe")
 "$root/scripts/wine-run" explorer /desktop=quorvalis,$desktop "$driver" \
-  --pose "$work" "$build/ui/win32/Quorvalis.exe" "$build/tools/Zelko.exe" >"$work/driver.log" 2>&1 &
+  "$work" "$build/ui/win32/Quorvalis.exe" "$build/tools/Zelko.exe" >"$work/driver.log" 2>&1 &
 driver_pid=$!
 
 # Waits for the driver's ready file, then grabs that screen rectangle.

@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+// The edit control's EN_UPDATE, sent before a change is shown: the command handling takes it as
+// any other notification of the frame value field.
+#define QV_EN_UPDATE 0x0400
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/file.h>

@@ -34,7 +34,8 @@ Region ReadRegion() {
 }
 
 // The form's values, with the title and frames read with the given capacities (a capacity of
-// 0 leaves the field empty).
+// kTitleUnread leaves the title empty).
+constexpr int kTitleUnread = 0;
 CartSettings ReadForm(int titleCap, int framesCap) {
     CartSettings s{};
     if (titleCap > 0)
@@ -96,7 +97,7 @@ void ReloadForm() {
 void LaunchSelected() {
     if (!ReadSelection())
         return;
-    CartSettings s = ReadForm(0, kFramesLaunchCap);
+    CartSettings s = ReadForm(kTitleUnread, kFramesLaunchCap);
     switch (LaunchEmulator(g_paths.SelectedRom, s)) {
     case LaunchResult::NotBuilt:
         ShowFailure("%s was not launched: its command line cannot be built.\n\nA path or the "

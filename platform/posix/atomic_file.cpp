@@ -1,4 +1,7 @@
+// The replacement of a file (atomic_file.h); its locks are file_lock.cpp's.
 #include "platform/posix/atomic_file.h"
+
+#include "platform/posix/file_lock.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -8,7 +11,6 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +22,7 @@ namespace {
 using std::string;
 using std::string_view;
 
+// ---- Paths -------------------------------------------------------------------------------------
 string DirOf(const string& path) {
     size_t slash = path.rfind('/');
     if (slash == string::npos)
@@ -34,6 +37,26 @@ string BaseOf(const string& path) {
     return slash == string::npos ? path : path.substr(slash + 1);
 }
 
+// The file a path names: the end of its chain of symbolic links (a relative link read from the
+// link's own directory), which need not exist yet. False for a loop.
+bool FollowLinks(const string& path, string* file) {
+    string at = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        char target[4096];
+        ssize_t n = readlink(at.c_str(), target, sizeof target);
+        if (n < 0) {
+            *file = at; // not a link (or nothing there): this is the file
+            return true;
+        }
+        if (n == 0 || static_cast<size_t>(n) == sizeof target)
+            return false;
+        at = target[0] == '/' ? string(target, static_cast<size_t>(n))
+                              : DirOf(at) + "/" + string(target, static_cast<size_t>(n));
+    }
+    return false;
+}
+
+// ---- Temporary files ---------------------------------------------------------------------------
 bool WriteAllFd(int fd, string_view data) {
     size_t done = 0;
     while (done < data.size()) {
@@ -101,12 +124,8 @@ long long TempWriter(string_view name, const string& prefix) {
 
 constexpr time_t kStaleTempSeconds = 60;
 
-// The longest an update waits for another process's lock on the file.
-constexpr long long kLockWaitMs = 2000;
-
-// Removes temporary files a killed writer left beside the file at path: ours by name, and
-// written by a process that no longer exists or more than a minute ago, so not those of an
-// update in progress (one without the lock, where there is none to be had).
+// [6]: ours by name, and written by a process that no longer exists or more than a minute ago,
+// so not those of an update in progress (one without a lock, where there is none to be had).
 void RemoveStaleTemps(int dirFd, const string& path) {
     int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
@@ -131,269 +150,16 @@ void RemoveStaleTemps(int dirFd, const string& path) {
     closedir(dir);
 }
 
-// Whether an update may replace the file at path. The platform refuses a file with its read-only
-// attribute, which a file has when nobody may write to it (no write permission bit at all), even
-// for the superuser, whom the system would let write; and a file this process may not write to.
-// The rename would go through either way (it needs only the directory), so this is asked first.
+// ---- The write check ---------------------------------------------------------------------------
+// Whether an update may replace the file at path [3], even for the superuser, whom the system
+// would let write. The rename would need only the directory, so this is asked first.
 bool MayReplace(const string& path, const struct stat& st) {
     if ((st.st_mode & 0222) == 0)
         return false;
     return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-long long NowMs() {
-    struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
-
-void SleepMs(long long ms) {
-    struct timespec t = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
-}
-
-// What asking for one lock came to.
-enum class Lock {
-    Held,     // held now
-    Busy,     // another process held it until the wait ran out
-    NoLocks,  // the file system refuses locks
-    NotMade,  // a lock file: there was none, and none can be made (nor any other new file there)
-    Unusable, // it is there, but this process cannot lock it: a lock file that is a symbolic
-              // link, a directory or another user's private file, or a descriptor the file
-              // system will not lock (NFS locks only files open for writing)
-    Missing,  // the settings file: there is none
-    ReadOnly, // the settings file: this process may not write it, so cannot change it anyway
-};
-
-// Asks for an exclusive flock on fd until kLockWaitMs have passed since startMs. It polls
-// rather than blocks: a blocking flock cannot be given a time limit without a signal handler,
-// and the launcher's window must not hang on another process's save. The polls start 1 ms apart
-// and grow to 4 ms, so a short save of another launcher costs little delay.
-Lock AskLock(int fd, long long startMs) {
-    long long step = 1;
-    for (;;) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
-            return Lock::Held;
-        if (errno == EINTR)
-            continue;
-        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOSYS)
-            return Lock::NoLocks;
-        if (errno != EWOULDBLOCK)
-            return Lock::Unusable;
-        long long left = startMs + kLockWaitMs - NowMs();
-        if (left <= 0)
-            return Lock::Busy;
-        SleepMs(step < left ? step : left);
-        step = step < 4 ? step * 2 : 4;
-    }
-}
-
-// Whether the descriptor fd and the path name one file.
-bool SameFile(int fd, const string& path) {
-    struct stat held, named;
-    return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
-}
-
-// Opens the lock file at path, making it when there is none; *made tells which. It is opened
-// for writing where it may be (network file systems lock only files open for writing), else for
-// reading: a lock file made by another user of a shared settings file may not be writable by
-// this one, and a local lock needs no write access. A symbolic link is never followed. -1 on
-// failure, *why then NotMade (none was there) or Unusable (one is there).
-int OpenLockFile(const string& path, bool* made, Lock* why) {
-    for (;;) {
-        int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        *made = fd >= 0;
-        if (fd >= 0)
-            return fd;
-        if (errno != EEXIST) {
-            *why = Lock::NotMade;
-            return -1;
-        }
-        fd = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0 && errno == EACCES)
-            fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd >= 0 || errno != ENOENT) {
-            *why = Lock::Unusable;
-            return fd;
-        }
-    }
-}
-
-// Takes an exclusive flock on the lock file at path (made when missing) before kLockWaitMs have
-// passed since startMs; *fd is then the held lock file. A lock file removed all the same (by
-// hand, or by an older launcher, which removed it after each save) is noticed after the lock is
-// had, and the one there now is taken instead. A lock file made here that cannot be locked is
-// removed again: it is of no use to anyone.
-Lock TakeLockFile(const string& path, long long startMs, int* fd) {
-    *fd = -1;
-    for (;;) {
-        bool made = false;
-        Lock got = Lock::Unusable;
-        int lockFd = OpenLockFile(path, &made, &got);
-        if (lockFd < 0)
-            return got;
-        got = AskLock(lockFd, startMs);
-        if (got != Lock::Held && got != Lock::Busy && made)
-            unlink(path.c_str());
-        if (got != Lock::Held) {
-            close(lockFd);
-            return got;
-        }
-        if (SameFile(lockFd, path)) {
-            *fd = lockFd;
-            return Lock::Held;
-        }
-        close(lockFd); // removed while this process waited: take the one there now
-    }
-}
-
-// Takes an exclusive flock on the file at path itself before kLockWaitMs have passed since
-// startMs; *fd is then the file, open for reading and writing where this process may write it
-// (*writable), else for reading. A file replaced while this process waited (renamed over by
-// another update) is noticed after the lock is had, and the one there now is taken instead.
-// O_NONBLOCK: a FIFO in the file's place must not hold the open up.
-Lock TakeFileLock(const string& path, long long startMs, int* fd, bool* writable) {
-    *fd = -1;
-    for (;;) {
-        bool rw = true;
-        int fileFd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fileFd < 0 && (errno == EACCES || errno == EROFS || errno == ETXTBSY)) {
-            rw = false;
-            fileFd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        }
-        if (fileFd < 0)
-            return errno == ENOENT ? Lock::Missing : rw ? Lock::Unusable : Lock::ReadOnly;
-        struct stat st;
-        Lock got = Lock::Unusable;
-        if (fstat(fileFd, &st) == 0 && S_ISREG(st.st_mode))
-            got = AskLock(fileFd, startMs);
-        if (got == Lock::Unusable && !rw)
-            got = Lock::ReadOnly;
-        if (got == Lock::Held && SameFile(fileFd, path)) {
-            *fd = fileFd;
-            *writable = rw;
-            return Lock::Held;
-        }
-        close(fileFd);
-        if (got != Lock::Held)
-            return got;
-        if (access(path.c_str(), F_OK) != 0 && errno == ENOENT)
-            return Lock::Missing; // removed while this process waited
-    }
-}
-
-// Changes a file's owner and group; false where the system refuses (fchown's result must be
-// looked at when the library's calls are fortified).
-bool SetOwner(int fd, uid_t uid, gid_t gid) {
-    return fchown(fd, uid, gid) == 0;
-}
-
-// Gives the lock file open as fd the settings file's group and read and write bits (its own
-// read and write bits always: its maker must be able to open it again), where this process may
-// set them, so that whoever may save the settings file may also open its lock file for writing.
-void ShareLockFile(int fd, const struct stat& file) {
-    struct stat st;
-    if (fd < 0 || fstat(fd, &st) != 0)
-        return;
-    if (st.st_gid != file.st_gid)
-        (void)SetOwner(fd, static_cast<uid_t>(-1), file.st_gid);
-    const mode_t mode = (file.st_mode & 0666) | 0600;
-    if ((st.st_mode & 07777) != mode)
-        (void)fchmod(fd, mode);
-}
-
-// The same for the lock file at path, opened for this (a symbolic link is never followed).
-void ShareLockFileAt(const string& path, const struct stat& file) {
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ShareLockFile(fd, file);
-        close(fd);
-    }
-}
-
-string LockBase(const string& path) {
-    return DirOf(path) + "/." + BaseOf(path);
-}
-
-// Lets go of the locks u holds.
-void Unlock(Update* u) {
-    for (int* fd : {&u->fileFd, &u->lockFd}) {
-        if (*fd >= 0) {
-            flock(*fd, LOCK_UN); // a forked child may hold a copy of the descriptor
-            close(*fd);
-            *fd = -1;
-        }
-    }
-    u->fileWritable = false;
-}
-
-// Takes the locks of u's file; the one place that decides which locks an update holds and
-// whether it may go on. In this order, all within kLockWaitMs:
-// 1. ".<file name>.turn.lock", held from before the next lock is asked for until it is had
-//    (see atomic_file.h); one that cannot be had only costs that order;
-// 2. ".<file name>.lock" beside the name given, the lock of every launcher;
-// 3. the file itself, when it is there: the lock all its names share, and the one left where
-//    the lock file cannot be opened.
-// The update goes on when it holds the second or the third. Without either it goes on only
-// where no lock could guard anything: the file system refuses locks, no lock file can be made
-// (so no new file either), or this process may not write the file. It fails as busy when
-// another process held a lock past the wait, or when a lock file is there that this process
-// cannot open and there is no file to lock instead. The lock files stay after the update, so a
-// waiter never holds the lock of a file that is gone; each gets the settings file's group and
-// read and write bits where this process may set them.
-bool TakeLocks(Update* u) {
-    const string base = LockBase(u->path);
-    const long long start = NowMs();
-    int turn = -1;
-    Lock name = Lock::Busy, file = Lock::Busy;
-    if (TakeLockFile(base + ".turn.lock", start, &turn) != Lock::Busy)
-        name = TakeLockFile(base + ".lock", start, &u->lockFd);
-    if (turn >= 0)
-        flock(turn, LOCK_UN);
-    if (name != Lock::Busy)
-        file = TakeFileLock(u->path, start, &u->fileFd, &u->fileWritable);
-    const bool held = name == Lock::Held || file == Lock::Held;
-    const bool busy =
-        name == Lock::Busy || file == Lock::Busy ||
-        (!held && name == Lock::Unusable && (file == Lock::Missing || file == Lock::Unusable));
-    struct stat st;
-    if (!busy && (u->fileFd >= 0 ? fstat(u->fileFd, &st) : stat(u->path.c_str(), &st)) == 0) {
-        ShareLockFile(turn, st);
-        ShareLockFile(u->lockFd, st);
-    }
-    if (turn >= 0)
-        close(turn);
-    if (busy) {
-        Unlock(u);
-        u->busy = true;
-        return false;
-    }
-    return true;
-}
-
-// The file a path names: the path itself, or the end of its chain of symbolic links (a
-// relative link read from the link's own directory), which need not exist yet. An update
-// replaces that file, so the links stay links and their target is what changes. False for a
-// loop.
-bool FollowLinks(const string& path, string* file) {
-    string at = path;
-    for (int hop = 0; hop < 40; ++hop) {
-        char target[4096];
-        ssize_t n = readlink(at.c_str(), target, sizeof target);
-        if (n < 0) {
-            *file = at; // not a link (or nothing there): this is the file
-            return true;
-        }
-        if (n == 0 || static_cast<size_t>(n) == sizeof target)
-            return false;
-        at = target[0] == '/' ? string(target, static_cast<size_t>(n))
-                              : DirOf(at) + "/" + string(target, static_cast<size_t>(n));
-    }
-    return false;
-}
-
+// ---- In-place writes ---------------------------------------------------------------------------
 // Makes sure size bytes of the file open as fd (now oldSize bytes) can be written before a byte
 // changes, so that the file size limit or a full disk fails first. Every byte from the limit on
 // would be refused, so that is compared here. Room for a longer file is reserved without
@@ -413,13 +179,10 @@ bool ClaimRoom(int fd, off_t oldSize, off_t size) {
     return true;
 }
 
-// Writes data over the file of u in place: through its locked descriptor when that is open for
-// writing, else opened for this. A file with a second name (a hard link) is written this way,
-// so that every name keeps seeing one file; a rename would give the new text to this name
-// alone. Room for the new size is claimed first (see ClaimRoom); a crash, or a failure once the
-// first byte changed, can leave the file part old, part new, and sets *partly.
+// Writes data over the file of u in place [5]: through its locked descriptor when that is open
+// for writing, else opened for this. A failure once the first byte changed sets *partly.
 bool Overwrite(const Update& u, const struct stat& old, string_view data, bool* partly) {
-    int fd = u.fileWritable ? u.fileFd : open(u.path.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = u.locks.fileWritable ? u.locks.fileFd : open(u.path.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0 && errno == EACCES)
         fd = open(u.path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
@@ -441,9 +204,15 @@ bool Overwrite(const Update& u, const struct stat& old, string_view data, bool* 
     if (ok && size != old.st_size)
         *partly = true; // so does the truncation
     ok = ok && ftruncate(fd, size) == 0 && fsync(fd) == 0;
-    if (fd != u.fileFd && close(fd) != 0)
+    if (fd != u.locks.fileFd && close(fd) != 0)
         ok = false;
     return ok;
+}
+
+// ---- Replacement -------------------------------------------------------------------------------
+// False where the system refuses (fchown's result must be looked at when fortified).
+bool SetOwner(int fd, uid_t uid, gid_t gid) {
+    return fchown(fd, uid, gid) == 0;
 }
 
 // Whether the rename over the file or the temporary file beside it failed for want of
@@ -453,11 +222,8 @@ bool RefusedHere(int error) {
     return error == EPERM || error == EACCES;
 }
 
-// Replaces the file of u with data: temporary file, flush, rename, flush the directory. The
-// rename is atomic, so a reader or a crash sees the old file or the new one, never a mix; the
-// directory flush makes the rename itself survive a power cut right after the save. A file with
-// a second name, and one whose directory refuses the replacement while the file may be written,
-// is written in place instead.
+// Replaces the file of u with data [1], or writes it in place [5]. The directory flush makes
+// the rename itself survive a power cut right after the save.
 bool Put(const Update& u, string_view data, bool* partly) {
     const string& path = u.path;
     struct stat old;
@@ -493,18 +259,13 @@ bool Put(const Update& u, string_view data, bool* partly) {
         return false;
     }
     (void)fsync(u.dirFd);
-    struct stat made;
-    if (!exists && stat(path.c_str(), &made) == 0) {
-        // The first save of the file: its lock files were made before it was there.
-        ShareLockFile(u.lockFd, made);
-        ShareLockFileAt(LockBase(path) + ".turn.lock", made);
-    }
+    if (!exists)
+        file_lock::ShareWithNewFile(path, u.locks);
     return true;
 }
 
-// SIGXFSZ, which a write past the file size limit raises, ends the process unless it is
-// handled: it is held back from this thread while a replacement writes, so that such a write
-// fails with EFBIG instead, and one raised meanwhile is taken back before the old mask returns.
+// [2]: SIGXFSZ would end the process; held back from this thread, the write fails with EFBIG,
+// and one raised meanwhile is taken back before the old mask returns.
 void HoldSizeSignal(sigset_t* old) {
     sigset_t only;
     sigemptyset(&only);
@@ -533,7 +294,8 @@ bool Begin(const char* path, Update* u) {
     u->dirFd = open(DirOf(u->path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (u->dirFd < 0)
         return false;
-    if (!TakeLocks(u)) {
+    if (!file_lock::Take(u->path, &u->locks)) {
+        u->busy = true;
         close(u->dirFd);
         u->dirFd = -1;
         return false;
@@ -560,20 +322,11 @@ bool Replace(const Update& u, string_view data, bool* partly) {
 }
 
 void End(Update* u) {
-    Unlock(u);
+    file_lock::Release(&u->locks);
     if (u->dirFd >= 0) {
         close(u->dirFd);
         u->dirFd = -1;
     }
-}
-
-bool Write(const char* path, string_view data) {
-    Update u;
-    if (!Begin(path, &u))
-        return false;
-    bool ok = Replace(u, data);
-    End(&u);
-    return ok;
 }
 
 } // namespace atomic_file

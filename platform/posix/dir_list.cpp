@@ -84,21 +84,20 @@ void ListDirectory(const std::string& dir, const std::vector<std::string>& patte
 
 } // namespace
 
-void ListMatchingFiles(const char* const* patternPaths, int count,
+void ListMatchingFiles(const char* dir, const char* const* patterns, int count,
                        std::vector<std::string>* names) {
     names->clear();
-    if (count <= 0)
-        return;
-    // The directory of the first pattern path (with its separator, or "./" when it has none: a
-    // bare pattern names the current directory), listed once for every pattern.
-    std::string_view first(patternPaths[0]);
-    size_t sep = first.rfind('/');
-    std::string dir = sep == std::string_view::npos ? "./" : std::string(first.substr(0, sep + 1));
-    std::vector<std::string> patterns;
+    // As in a pattern path on Win32: the text up to its last separator names the directory ("./"
+    // when it has none: the current directory), and what follows it starts every pattern.
+    std::string_view text(dir);
+    size_t lead = text.rfind('/') + 1; // 0 when there is none
+    std::string where = lead == 0 ? "./" : std::string(text.substr(0, lead));
+    std::vector<std::string> wanted;
     for (int i = 0; i < count; ++i) {
-        std::string_view path(patternPaths[i]);
-        patterns.emplace_back(path.substr(path.rfind('/') + 1));
+        char path[kPathMax];
+        if (BuildPatternPath(path, dir, patterns[i]))
+            wanted.emplace_back(path + lead);
     }
-    ListDirectory(dir, patterns, names);
+    ListDirectory(where, wanted, names);
     SortForList(names);
 }

@@ -1,14 +1,16 @@
 // The settings file on POSIX: a reader and writer of the initialization-file format that gives
-// the same answers as the Win32 private-profile functions, and writes the file atomically.
+// the same answers as the Win32 private-profile functions. This file holds the public functions
+// and the format's rules of reading; each other rule is told where it is kept:
+// - ini/text.h: blanks, how names compare, where a line ends; ini/utf16.h: UTF-16 files;
+// - ini/format.h: sections and entries, and how they are looked up; ini/cache.h: the files
+//   read so far, and when one is read again; ini/values.h: values as the reads hand them out;
+// - ini/editor.h: the text a write or a delete gives, and what a write refuses;
+// - atomic_file.h: the all-or-nothing update of the file; file_lock.h: its locks.
 //
 // How a file is read (the way the Win32 functions read it):
-// - A file that starts with a UTF-16 byte-order mark (either byte order) is UTF-16 text: it is
-//   read as the same text in UTF-8 and written back as UTF-16 of its byte order (see "UTF-16
-//   files" below). Every other file is 8-bit text, read as its bytes.
-// - A UTF-8 byte-order mark at the start is skipped.
-// - A line ends at the first CR or LF (so LF, CRLF and old lone-CR files all work, and a last
-//   line needs no newline).
-// - Blanks (space, tab, CR, LF, VT, FF and control-Z) at both ends of a line are ignored.
+// - A file that starts with a UTF-16 byte-order mark is UTF-16 text; every other file is 8-bit
+//   text, read as its bytes. A UTF-8 byte-order mark at the start is skipped.
+// - Blanks at both ends of a line are ignored.
 // - A line starting with '[' that holds a ']' after it is a section header; the name runs from
 //   the first '[' to the last ']' (so "[Mole Quest (U) [!].bin]" names "Mole Quest (U) [!].bin"),
 //   without blanks at its ends.
@@ -16,38 +18,11 @@
 //   its blanks, the value the text after it without its blanks. A line without '=' is an entry
 //   without a value; reading it gives the default. Comment lines are entries nobody asks for.
 // - Entries before the first header belong to a section with the empty name.
-// - Names are compared without regard to ASCII case; only the first section of a name and the
-//   first entry of a key in it count, for reading and for writing.
-// - A value enclosed in matching single or double quotes is read without them.
+// - Only the first section of a name and the first entry of a key in it count, for reading and
+//   for writing.
 //
-// How a file is looked up: its bytes are read once per version of the file and kept. The first
-// section asked for is found by a scan of the header lines, and remembered; asking for a second
-// name builds an index of all of them. So the first load after a change costs about a read of
-// the file, and later loads of an unchanged file a stat and a hash look-up.
-//
-// How a file is written: only the lines concerned change; a new entry goes after the last entry
-// of its section, a new section at the end of the file. All keys of one call go in one edit.
-// A write that would not read back is refused: a key that would read as something else (one
-// holding '=', or starting with '[' on a line holding ']'), a section or key name holding a
-// line break. So is a file nobody may write to (mode 0444: the platform's read-only attribute).
-// The new file is written beside the old one, flushed, and renamed over it, so a failed write
-// leaves the old file as it was; a settings file that is a symbolic link stays one, and the file
-// it leads to is replaced (one with a second hard link, or one that may be written but not
-// replaced, is written in place: a failure there after its first byte changed is reported as
-// such). Saves take turns by the settings file's locks (see atomic_file.h), so two processes
-// never lose each other's changes; a save waits at most two seconds for another's lock and then
-// fails as busy; only where the file system refuses locks does a save go ahead without one. A
-// write the file cannot take, or needs not, on a file this process may not write, succeeds when
-// the file already reads as asked, as the Win32 functions answer it.
-//
-// Where each part lives:
-// - ini/text.h: blanks, names and lines; ini/utf16: UTF-16 files;
-// - ini/format: a file's sections and entries, and how they are looked up;
-// - ini/cache: the files read so far, and when to read one again;
-// - ini/values: values as the read functions hand them out;
-// - ini/editor: the text a write or a delete gives, and what a write refuses;
-// - atomic_file: the replacement of the file, its lock, its links and leftovers.
-// This file holds the public functions.
+// A write the file cannot take, or needs not, on a file this process may not write (atomic_file.h
+// [3]) succeeds when the file already reads as asked, as the Win32 functions answer it.
 #include "platform/profile_store.h"
 
 #include <cstring>

@@ -44,10 +44,14 @@
 #include <string>
 
 #include "res/resource.h"
+#include "support/win32_driver.h"
 
 namespace {
 
-constexpr DWORD kTimeoutMs = 15000;
+using qvwin::FindTopWindow;
+using qvwin::kTimeoutMs;
+using qvwin::Send;
+
 HWND g_main = nullptr;
 PROCESS_INFORMATION g_launcher = {};
 // Every launcher started goes into this job, which ends them when the probe ends: a driver
@@ -58,40 +62,12 @@ const int kControls[] = {IDC_CARTLIST, IDC_TITLE,     IDC_USA,     IDC_EUROPE, I
                          IDC_FRAMES,   IDC_FRAMESPIN, IDC_NOSOUND, IDC_Z80,    IDC_LAUNCH,
                          IDC_SAVE,     IDC_DELETE,    IDC_ABOUT,   IDC_EXIT};
 
-LRESULT Send(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutA(hwnd, msg, wp, lp, SMTO_NORMAL, kTimeoutMs, &result);
-    return static_cast<LRESULT>(result);
-}
-
-struct FindTop {
-    DWORD pid;
-    HWND found;
-};
-
-BOOL CALLBACK FindTopProc(HWND hwnd, LPARAM lp) {
-    auto* f = reinterpret_cast<FindTop*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    char cls[64] = {};
-    char title[64] = {};
-    GetClassNameA(hwnd, cls, sizeof cls);
-    GetWindowTextA(hwnd, title, sizeof title);
-    if (pid == f->pid && std::strcmp(cls, "Quorvalis") == 0 &&
-        std::strcmp(title, "Quorvalis '95") == 0) {
-        f->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 // The main window of the launcher this probe started (a window of another launcher, say one
 // left over from an earlier run, is never taken for it).
 HWND FindMain() {
-    FindTop f{g_launcher.dwProcessId, nullptr};
-    if (f.pid)
-        EnumWindows(FindTopProc, reinterpret_cast<LPARAM>(&f));
-    return f.found;
+    return g_launcher.dwProcessId
+               ? FindTopWindow(g_launcher.dwProcessId, "Quorvalis", "Quorvalis '95")
+               : nullptr;
 }
 
 void CloseLauncher() {

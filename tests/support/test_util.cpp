@@ -1,6 +1,7 @@
 #include "support/test_util.h"
 
 #include "core/paths.h"
+#include "platform/ascii.h"
 
 #include <atomic>
 #include <chrono>
@@ -139,6 +140,50 @@ CartSettings MakeSettings(const char* title, const char* frames, bool noSound, b
     s.z80 = z80;
     s.region = region;
     return s;
+}
+
+namespace {
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+IniSection ReadIniSection(const std::string& path, const std::string& section) {
+    IniSection result;
+    bool inside = false;
+    for (const std::string& line : LinesOf(ReadFile(path))) {
+        if (!line.empty() && line[0] == '[') {
+            size_t close = line.rfind(']');
+            inside = close != std::string::npos && SameName(line.substr(1, close - 1), section);
+            result.found = result.found || inside;
+            continue;
+        }
+        size_t eq = line.find('=');
+        if (inside && eq != std::string::npos)
+            result.entries.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    }
+    return result;
+}
+
+std::string IniValue(const IniSection& s, const std::string& key, const char* missing) {
+    for (const auto& kv : s.entries)
+        if (SameName(kv.first, key))
+            return kv.second;
+    return missing;
+}
+
+std::string IniKeys(const IniSection& s) {
+    std::string keys;
+    for (const auto& kv : s.entries)
+        keys += (keys.empty() ? "" : ",") + kv.first;
+    return keys;
 }
 
 } // namespace qvtest

@@ -12,6 +12,9 @@
 
 #include "core/cart_settings.h"
 
+// The tests read settings values into buffers of this size (the platform's MAX_PATH).
+constexpr int kValueMax = 260;
+
 namespace qvtest {
 
 // A fresh directory under the system's temporary directory, removed with everything in it
@@ -54,6 +57,18 @@ struct CurrentDirGuard {
 
 // True when a and b name the same existing directory or file.
 bool SamePath(const std::filesystem::path& a, const std::filesystem::path& b);
+
+// One settings file section as (key, value) pairs in file order, read from the file's text as
+// the launcher's reads see it (names match without regard to ASCII case; a header's name runs to
+// the last ']' of its line); found tells whether the section exists.
+struct IniSection {
+    bool found = false;
+    std::vector<std::pair<std::string, std::string>> entries;
+};
+IniSection ReadIniSection(const std::string& path, const std::string& section);
+// The value of key in s, or missing; the keys of s in file order, separated by commas.
+std::string IniValue(const IniSection& s, const std::string& key, const char* missing = "<none>");
+std::string IniKeys(const IniSection& s);
 
 // A cartridge's settings as the form would hand them to a save.
 CartSettings MakeSettings(const char* title, const char* frames, bool noSound, bool z80,

@@ -28,16 +28,23 @@
 // up-down control does, so the list's reload on losing the focus comes first.
 #include "ui/fltk/controls.h"
 
+#include "res/resource.h"
 #include "ui/fltk/focus_reports.h"
 #include "ui/fltk/layout.h"
-#include "ui/fltk/window_state.h"
+#include "ui/fltk/report.h"
 
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
+
+// How many times the form has set a field's text (SetFieldText).
+int g_fieldTextSets = 0;
 
 bool IsArrow(int key) {
     return key == FL_Up || key == FL_Down || key == FL_Left || key == FL_Right;
@@ -53,18 +60,14 @@ void ClickButton(Fl_Button* b) {
     b->do_callback();
 }
 
-// The arrow keys move between the three radio buttons, in template order.
+// The arrow keys move between the radio buttons of b's group box, in template order.
 void ArrowFromRadio(Fl_Button* b, int key) {
-    const Controls& c = g_window.controls;
-    Fl_Button* group[] = {c.usa, c.europe, c.japan};
-    int step = key == FL_Up || key == FL_Left ? -1 : 1;
-    for (int i = 0; i < 3; ++i) {
-        int next = i + step;
-        if (group[i] == b && next >= 0 && next < 3 && group[next]) {
-            FocusControl(group[next]);
-            ClickButton(group[next]);
-            return;
-        }
+    Fl_Group* group = b->parent();
+    int next = group->find(b) + (key == FL_Up || key == FL_Left ? -1 : 1);
+    if (next >= 0 && next < group->children()) {
+        Fl_Button* to = static_cast<Fl_Button*>(group->child(next));
+        FocusControl(to);
+        ClickButton(to);
     }
 }
 
@@ -92,11 +95,11 @@ int EditField::handle(int event) {
             FocusControl(this);
         return 1;
     }
-    int setsBefore = g_window.fieldTextSets;
+    int setsBefore = g_fieldTextSets;
     int handled = InsertsText(event) ? InsertFitting() : Fl_Input::handle(event);
     // FLTK moves the focus before it places the caret; here the reload that the focus move
     // made leaves the caret at the start, as on the Win32 build.
-    if (event == FL_PUSH && g_window.fieldTextSets != setsBefore)
+    if (event == FL_PUSH && g_fieldTextSets != setsBefore)
         position(0);
     NoteFocusEvent(this, event, handled);
     return handled;
@@ -160,7 +163,7 @@ int EditField::InsertFitting() {
 void SetFieldText(Fl_Input* field, const char* text) {
     field->value(text ? text : "");
     field->position(0);
-    ++g_window.fieldTextSets;
+    ++g_fieldTextSets;
 }
 
 // ---- Group boxes ------------------------------------------------------------------------------
@@ -255,4 +258,48 @@ int SpinArrow::handle(int event) {
         FocusControl(field_);
     }
     return Fl_Repeat_Button::handle(event);
+}
+
+FrameSpin::FrameSpin(int x, int y, int w, int h, Fl_Input* field) : field_(field) {
+    up = new SpinArrow(x, y, w, h / 2, "@-18>", field);
+    down = new SpinArrow(x, y + h / 2, w, h - h / 2, "@-12>", field);
+    for (SpinArrow* b : {up, down}) {
+        b->clear_visible_focus();
+        b->labelsize(DialogFontSize() * 2 / 3);
+        b->callback(
+            [](Fl_Widget* arrow, void* spin) {
+                FrameSpin* s = static_cast<FrameSpin*>(spin);
+                s->Step(arrow == s->up ? +1 : -1);
+            },
+            this);
+    }
+}
+
+void FrameSpin::SetRange(int lower, int upper) {
+    lower_ = lower;
+    upper_ = upper;
+    if (pos_ < lower)
+        pos_ = lower;
+    if (pos_ > upper)
+        pos_ = upper;
+}
+
+void FrameSpin::Step(int delta) {
+    const char* shown = field_->value();
+    char* end = nullptr;
+    long value = std::strtol(shown, &end, 10);
+    if (end != shown && *end == '\0' && value >= -100000 && value <= 100000)
+        pos_ = static_cast<int>(value);
+    int next = pos_ + delta;
+    if (next > upper_)
+        next = upper_;
+    if (next < lower_)
+        next = lower_;
+    pos_ = next;
+    char text[16];
+    std::snprintf(text, sizeof(text), "%d", next);
+    if (std::strcmp(text, shown) != 0) {
+        field_->value(text);
+        ReportCommand(IDC_FRAMES, QV_EN_CHANGE);
+    }
 }

@@ -60,3 +60,23 @@ class SpinArrow : public Fl_Repeat_Button {
   private:
     Fl_Widget* field_;
 };
+
+// The spin control: two arrows (not tab stops) over the area x, y, w, h beside the frame value
+// field. Each press steps the field's number within the range and reports the change as the
+// field's own (IDC_FRAMES, EN_CHANGE); text that is no number steps from the last position.
+class FrameSpin {
+  public:
+    FrameSpin(int x, int y, int w, int h, Fl_Input* field);
+    void SetRange(int lower, int upper);
+
+    SpinArrow* up;
+    SpinArrow* down;
+
+  private:
+    void Step(int delta);
+
+    Fl_Input* field_;
+    int lower_ = 1;
+    int upper_ = 9;
+    int pos_ = 1;
+};

@@ -4,8 +4,13 @@
 
 class Fl_Widget;
 
-// w reports focus changes to the command handling as control id with these codes.
+// w (a control of the main window, already in it) reports focus changes to the command
+// handling as control id with these codes.
 void AddFocusReporter(Fl_Widget* w, int id, int setCode, int killCode);
+
+// Whether a control of the main window has had the focus yet; whether a gain is unreported.
+bool ControlFocusedOnce();
+bool FocusGainPending();
 
 // Brings the reports in line with where the focus is now: losses first, then the gain.
 void SyncFocusReports();

@@ -10,7 +10,6 @@
 #include "ui/fltk/main_window.h"
 #include "ui/fltk/plain_text.h"
 #include "ui/fltk/test_dump.h"
-#include "ui/fltk/window_state.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Hold_Browser.H>
@@ -40,7 +39,10 @@ Fl_Button* ButtonControl(int id) {
     }
 }
 
-// How deep the frame value field's change reports may nest (WindowState::framesChangeDepth).
+// How deep change reports of the frame value field are nested: each correction sets the field
+// once more and so reports again; the nesting stops at a limit even if a correction never
+// settles.
+int g_framesChangeDepth = 0;
 constexpr int kMaxFramesChangeDepth = 4;
 
 } // namespace
@@ -61,11 +63,10 @@ void FormSetText(int id, const char* text) {
     if (!edit)
         return;
     SetFieldText(edit, text);
-    int& depth = g_window.framesChangeDepth;
-    if (id == IDC_FRAMES && depth < kMaxFramesChangeDepth) {
-        ++depth;
+    if (id == IDC_FRAMES && g_framesChangeDepth < kMaxFramesChangeDepth) {
+        ++g_framesChangeDepth;
         HandleFormCommand(IDC_FRAMES, QV_EN_CHANGE);
-        --depth;
+        --g_framesChangeDepth;
     }
 }
 
@@ -112,5 +113,5 @@ void FormShowAbout() {
 }
 
 void FormQuit(int code) {
-    QuitMainLoop(code);
+    TheMainWindow()->Quit(code);
 }

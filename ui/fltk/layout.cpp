@@ -1,8 +1,6 @@
 // Pixel sizes from dialog units.
 #include "ui/fltk/layout.h"
 
-#include "ui/fltk/window_state.h"
-
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
 
@@ -15,6 +13,8 @@ constexpr double kPxPerUnitY = 1.625;
 constexpr double kBaseDpi = 96.0;
 constexpr int kBaseFontSize = 11;
 
+double g_scale = 1.0; // pixels per dialog unit, as a multiple of their size at 96 dpi
+
 } // namespace
 
 void InitLayoutScale() {
@@ -25,18 +25,18 @@ void InitLayoutScale() {
     // from its size in whole millimetres (a 192-dpi screen reads as 191.7); never smaller
     // than at 96 dpi.
     double s = std::round(dpi / kBaseDpi * 4.0) / 4.0;
-    g_window.layoutScale = s < 1.0 ? 1.0 : s;
+    g_scale = s < 1.0 ? 1.0 : s;
 }
 
 double LayoutScale() {
-    return g_window.layoutScale;
+    return g_scale;
 }
 
 int DuX(int x) {
-    return static_cast<int>(std::lround(x * kPxPerUnitX * g_window.layoutScale));
+    return static_cast<int>(std::lround(x * kPxPerUnitX * g_scale));
 }
 int DuY(int y) {
-    return static_cast<int>(std::lround(y * kPxPerUnitY * g_window.layoutScale));
+    return static_cast<int>(std::lround(y * kPxPerUnitY * g_scale));
 }
 int DuW(int x, int w) {
     return DuX(x + w) - DuX(x);
@@ -46,7 +46,7 @@ int DuH(int y, int h) {
 }
 
 int DialogFontSize() {
-    return static_cast<int>(std::lround(kBaseFontSize * g_window.layoutScale));
+    return static_cast<int>(std::lround(kBaseFontSize * g_scale));
 }
 
 void CentreWindow(Fl_Window* win, Fl_Window* over) {

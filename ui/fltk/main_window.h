@@ -1,27 +1,50 @@
-// The FLTK front end: the main window with the controls of the main dialog template, the
-// start-up sequence and the About box. The window's state is in window_state.h.
+// The FLTK front end: the main window, which owns the controls of the main dialog template
+// and the program's exit code; the launcher's icon and the About box.
 #pragma once
 
+#include <FL/Fl_Double_Window.H>
+
+class CartList;
+class FrameSpin;
 class Fl_RGB_Image;
-class Fl_Window;
 
-// Builds the main window, centred on the screen, with every control in template order.
-// Not shown yet.
-Fl_Window* CreateMainWindow();
+// The main window: Escape does nothing (the window system's cancel command has no handler),
+// the close box quits, and focus changes are reported once FLTK has finished moving it.
+class MainWindow : public Fl_Double_Window {
+  public:
+    // Builds the window, centred on the screen, with every control in template order. Not
+    // shown yet.
+    MainWindow();
+    int handle(int event) override;
 
-// Fills the cartridge list with the cartridge files of the directory text dir, in list order.
-void FillCartList(const char* dir);
+    // The control with the given ID (IDC_*), or null. The spin control (IDC_FRAMESPIN) is
+    // two arrows, spin->up and spin->down.
+    Fl_Widget* Control(int id) const;
+    // Ends the main loop: every window is hidden, Fl::run returns and main returns exitCode.
+    void Quit(int code);
 
-// F5: fills the cartridge list again as at start-up, from the cartridge directory. The
-// cartridge selected stays selected, the form untouched; when it is no longer listed nothing
-// is selected and the form shows what it shows with no selection.
-void RescanCartList();
+    CartList* cartList;
+    FrameSpin* spin;
+    int exitCode = 0;
 
-// The spin control's range; each arrow press steps the frame value field within it.
-void SetFrameSpinRange(int lower, int upper);
+  private:
+    void Add(int id, Fl_Widget* w);
+    template <class T> T* AddButton(int x, int y, int w, int h, const char* text, int id);
+    void FocusFirstControl(bool last);
 
-// Ends the main loop: every window is hidden, Fl::run returns and main returns code.
-void QuitMainLoop(int code);
+    // Every control that has an ID, in template order: the tab order and FindControl's table.
+    struct Entry {
+        int id;
+        Fl_Widget* widget;
+    };
+    Entry controls_[13] = {};
+    int controlCount_ = 0;
+};
+
+// The one main window; null until it is made.
+MainWindow* TheMainWindow();
+// TheMainWindow()->Control(id), or null before the window is made.
+Fl_Widget* FindControl(int id);
 
 // The launcher's icon, or null when none was built in.
 const Fl_RGB_Image* AppIcon();

@@ -19,8 +19,9 @@
 #include "ui/fltk/cart_list.h"
 #include "ui/fltk/controls.h"
 #include "ui/fltk/layout.h"
+#include "ui/fltk/main_window.h"
+#include "ui/fltk/report.h"
 #include "ui/fltk/test_dump.h"
-#include "ui/fltk/window_state.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -99,8 +100,9 @@ void PrintLayout() {
     for (int id = IDC_EXIT; id <= IDC_DELETE; ++id)
         if (id != IDC_FRAMESPIN)
             PrintControl(id, FindControl(id));
-    const Fl_Widget* up = g_window.controls.spinUp;
-    const Fl_Widget* down = g_window.controls.spinDown;
+    MainWindow* win = TheMainWindow();
+    const Fl_Widget* up = win->spin->up;
+    const Fl_Widget* down = win->spin->down;
     std::printf("control %d %d %d %d %d\n", IDC_FRAMESPIN, up->x(), up->y(), up->w(),
                 down->y() + down->h() - up->y());
     const CartList* list = static_cast<const CartList*>(FindControl(IDC_CARTLIST));
@@ -110,8 +112,8 @@ void PrintLayout() {
     std::printf("dpi %d\nend\n", static_cast<int>(LayoutScale() * 96 + 0.5));
 
     // Property changes of the main window reach the handler above.
-    if (g_window.window && g_window.window->shown()) {
-        Window xid = fl_xid(g_window.window);
+    if (win->shown()) {
+        Window xid = fl_xid(win);
         XWindowAttributes attrs;
         if (XGetWindowAttributes(fl_display, xid, &attrs))
             XSelectInput(fl_display, xid, attrs.your_event_mask | PropertyChangeMask);
@@ -125,6 +127,7 @@ void PrintLayout() {
 void TestDumpInit() {
     const char* v = std::getenv("QV_TEST_DUMP");
     g_dumpEnabled = v && v[0];
+    WatchReports(TestDumpEvent, TestDumpState);
 }
 
 void TestDumpEvent(int id, int code) {

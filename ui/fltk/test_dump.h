@@ -6,7 +6,8 @@ class Fl_Browser;
 
 // Reads QV_TEST_DUMP: the trace is printed only when it is set.
 void TestDumpInit();
-// A control report, and the form's state after it (tag "after"; "ready" after start-up).
+// A control report, and the form's state after it (tag "after"; "ready" after start-up); the
+// trace watches every report (WatchReports).
 void TestDumpEvent(int id, int code);
 void TestDumpState(const char* tag);
 // A message box's text, once it is closed, on one line ("message <text>", line breaks as "\n").

@@ -8,6 +8,7 @@
 #include "core/cartridge.h"
 #include "core/paths.h"
 #include "core/settings.h"
+#include "platform/win32/dir_list_win32.h"
 #include "platform/win32/file_chooser_win32.h"
 #include "res/resource.h"
 #include "ui/commands.h"
@@ -49,18 +50,13 @@ bool RegisterMainClass(HINSTANCE hInstance) {
     return RegisterClassA(&wc) != 0;
 }
 
-// Fills the cartridge list from the directory text dir, one directory listing per pattern.
+// Fills the cartridge list from the directory text dir, by the requests ListCartFiles makes.
 // The list is drawn once, when it is full, not after every name: a list of thousands of
 // cartridges would otherwise be redrawn thousands of times while it fills.
 void FillCartList(const char* dir) {
     HWND list = GetDlgItem(g_hwndMain, IDC_CARTLIST);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    for (const char* pattern : kCartPatterns) {
-        char patternPath[kPathMax];
-        if (!BuildPatternPath(patternPath, dir, pattern))
-            continue;
-        SendMessageA(list, LB_DIR, 0, reinterpret_cast<LPARAM>(patternPath));
-    }
+    AddMatchingFiles(list, dir, kCartPatterns, kCartPatternCount);
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
 }

@@ -120,7 +120,6 @@ void CacheForget(const string& path) {
     }
 }
 
-// The file at path: from the cache when the file is unchanged, else read afresh.
 Load LoadFile(const string& path, std::shared_ptr<Parsed>* out) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0)

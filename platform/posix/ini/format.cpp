@@ -107,8 +107,7 @@ bool MayBeNamed(string_view d, size_t pos, string_view name, const NameProbe& pr
     return true;
 }
 
-// The first section named name, found by a scan of the headers. The empty name is the
-// section of the lines before the first header.
+// The first section named name, found by a scan of the headers.
 bool ScanSection(const Parsed& p, string_view name, Section* s) {
     if (name.empty()) {
         *s = LeadSection(p);
@@ -208,14 +207,12 @@ std::shared_ptr<Parsed> MakeParsed(std::unique_ptr<char[]> bytes, size_t size) {
     return p;
 }
 
-// The bytes a file of p's form holds for text.
 string InForm(const Parsed& p, string text) {
     if (p.form == TextForm::Bytes)
         return text;
     return EncodeUtf16(text, p.form == TextForm::Utf16Le);
 }
 
-// The first section whose name equals name (folded); false when there is none.
 bool FindSection(Parsed& p, string_view name, Section* s) {
     if (!p.indexed) {
         if (p.scanned && EqualFolded(p.scannedName, name)) {
@@ -234,7 +231,6 @@ bool FindSection(Parsed& p, string_view name, Section* s) {
     return IndexLookup(p, name, s);
 }
 
-// The first entry line of key in section s; false when there is none.
 bool FindEntry(const Parsed& p, const Section& s, string_view key, Line* line, Entry* entry) {
     size_t pos = s.bodyBegin;
     while (pos < s.bodyEnd) {

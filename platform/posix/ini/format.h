@@ -51,8 +51,7 @@ std::shared_ptr<Parsed> MakeParsed(std::unique_ptr<char[]> bytes, size_t size);
 // The bytes a file of p's form holds for text.
 string InForm(const Parsed& p, string text);
 
-// The first section whose name equals name (folded); false when there is none. The empty name
-// is the section of the lines before the first header.
+// The first section whose name equals name (folded); false when there is none.
 bool FindSection(Parsed& p, string_view name, Section* s);
 
 struct Entry {

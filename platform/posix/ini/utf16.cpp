@@ -79,7 +79,6 @@ TextForm FormOf(string_view raw) {
     return TextForm::Bytes;
 }
 
-// The text of a UTF-16 file (raw starts with its byte-order mark).
 string DecodeUtf16(string_view raw, bool le) {
     size_t count = (raw.size() - 1) / 2; // units after the mark, an odd last byte included
     auto unit = [&](size_t k) -> uint32_t {
@@ -106,7 +105,6 @@ string DecodeUtf16(string_view raw, bool le) {
     return text;
 }
 
-// Text as a UTF-16 file, byte-order mark first.
 string EncodeUtf16(string_view text, bool le) {
     string out;
     out.reserve(2 * text.size() + 2);
