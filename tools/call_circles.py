@@ -88,6 +88,9 @@ def main():
                         ("includes", include_edges(src_dir))):
         found = circles(edges)
         print(f"{kind}: {sum(len(v) for v in edges.values())} edges, {len(found)} circles")
+        if not edges:  # nothing read (no object files, a wrong directory): nothing was checked
+            print(f"  no {kind} found under the directories given")
+            bad = True
         for group in found:
             bad = True
             print("  circle:", " ".join(group))
