@@ -48,6 +48,10 @@ void Append(const std::string& record) {
     }
 }
 
+LONG WINAPI EndWithTheException(EXCEPTION_POINTERS*) {
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -74,7 +78,7 @@ int main(int argc, char** argv) {
     if (Env("FAKE_CRASH", "") == "1") {
         // The process ends with the exception's code, as with no debugger or crash dialog (Wine
         // would otherwise start its debugger).
-        SetUnhandledExceptionFilter([](EXCEPTION_POINTERS*) -> LONG { return 1; });
+        SetUnhandledExceptionFilter(EndWithTheException);
         *static_cast<volatile int*>(nullptr) = 1;
     }
     return static_cast<int>(std::strtoul(Env("FAKE_STATUS", "0").c_str(), nullptr, 0));
