@@ -64,9 +64,11 @@ if(TARGET Quorvalis)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quorvalis)
   endif()
 endif()
-# The emulator bridge, where the first-run prompt finds it: the start script runs the launcher
-# in this directory.
-if(TARGET zelko_bridge)
+# The emulator bridge, where the first-run prompt finds it: on Linux the start script runs the
+# launcher in this directory; in a Windows zip it is beside Quorvalis.exe.
+if(TARGET zelko_bridge AND WIN32)
+  install(TARGETS zelko_bridge RUNTIME DESTINATION .)
+elseif(TARGET zelko_bridge)
   install(TARGETS zelko_bridge RUNTIME DESTINATION lib/quorvalis)
   install(TARGETS zelko_message LIBRARY DESTINATION lib/quorvalis)
 endif()

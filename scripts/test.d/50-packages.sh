@@ -2,7 +2,8 @@
 # The packages. The .deb passes Debian's checkers: lintian with no error or warning, and
 # appstreamcli and desktop-file-validate on the AppStream metadata and the menu entry it holds.
 # Each Windows build's .zip holds the files of zip_files at its root (the .exe files PE files,
-# the .txt files with CRLF line ends) and nothing that needs a runtime DLL beside it.
+# the .txt files with CRLF line ends) and nothing that needs a runtime DLL beside it: the
+# launcher and the emulator bridge Zelko.exe, whose readme says to unzip BlastEm beside them.
 # Both launchers carry the manifest and the version resource Windows reads from them.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -30,7 +31,7 @@ done
 echo "packages: $(basename "$deb"): lintian, appstreamcli, desktop-file-validate clean"
 
 # ---- the Windows zips
-zip_files=(Quorvalis.exe LICENSE.txt README.txt)
+zip_files=(Quorvalis.exe Zelko.exe LICENSE.txt README.txt)
 check_zip() { # check_zip ZIP NAME...: the zip holds exactly these names, each as its kind asks
   python3 - "$@" <<'EOF'
 import sys, zipfile
@@ -60,6 +61,9 @@ for preset in win32 win64; do
   else
     status=1
   fi
+  if ! unzip -p "$zip" README.txt | grep -q "unzip it beside Quorvalis.exe and Zelko.exe"; then
+    echo "packages: $(basename "$zip"): README.txt does not say where BlastEm goes" >&2; status=1
+  fi
 done
 # Both packed launchers carry the manifest and the version resource Windows reads from them.
 for preset in win32 win64; do
@@ -71,10 +75,18 @@ for preset in win32 win64; do
     status=1
   fi
 done
-# The executables import only system DLLs (no mingw runtime beside them).
+# The executables import only system DLLs (no mingw runtime beside them); the bridge only the
+# kernel, the window manager and the C library.
+imports() { x86_64-w64-mingw32-objdump -p "$1" 2>/dev/null | sed -n 's/.*DLL Name: //p'; }
 for exe in build/win32/ui/win32/Quorvalis.exe build/win64/ui/win32/Quorvalis.exe; do
-  bad=$(x86_64-w64-mingw32-objdump -p "$exe" 2>/dev/null | sed -n 's/.*DLL Name: //p' |
+  bad=$(imports "$exe" |
         grep -viE '^(kernel32|user32|gdi32|comctl32|comdlg32|msvcrt|advapi32|shell32)\.dll$' || true)
   if [ -n "$bad" ]; then echo "packages: $exe imports $bad" >&2; status=1; fi
+done
+for exe in build/win32/bridge/Zelko.exe build/win64/bridge/Zelko.exe; do
+  bad=$(imports "$exe" | grep -viE '^(kernel32|user32|msvcrt)\.dll$' || true)
+  if [ -n "$bad" ] || [ -z "$(imports "$exe")" ]; then
+    echo "packages: $exe imports ${bad:-nothing}" >&2; status=1
+  fi
 done
 exit $status

@@ -24,6 +24,40 @@ exit "${FAKE_STATUS:-0}"
 
 USAGE_LINE = "Zelko.exe takes: -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE"
 
+def option_cases(cart):
+    """The launcher's arguments, BlastEm's arguments after the program, its audio driver."""
+    return [
+        (["-frame", "2", cart], ["-r", "U", "-n", cart], "unset"),
+        (["-frame", "3", "-nosound", "-z80", "-europe", cart], ["-r", "E", cart], "dummy"),
+        (["-frame", "9", "-japan", cart], ["-r", "J", "-n", cart], "unset"),
+        (["-frame", "1", "-z80", "-japan", cart], ["-r", "J", cart], "unset"),
+        (["-frame", "1", "-nosound", "-europe", cart], ["-r", "E", "-n", cart], "dummy"),
+        # A frame value the console has no use for is still a frame value, and an empty
+        # one (the launcher's empty Frames field) is -frame before a switch or the cartridge.
+        (["-frame", "12x", cart], ["-r", "U", "-n", cart], "unset"),
+        (["-frame", cart], ["-r", "U", "-n", cart], "unset"),
+        (["-frame", "-nosound", "-japan", cart], ["-r", "J", "-n", cart], "dummy"),
+        # A last argument naming a file is the cartridge, dash or not (an empty CartPath
+        # gives the bare name); BlastEm must not take it for a switch.
+        (["-frame", "2", "-z80.bin"], ["-r", "U", "-n", "./-z80.bin"], "unset"),
+        (["-frame", "-z80", "-z80.bin"], ["-r", "U", "./-z80.bin"], "unset"),
+    ]
+
+
+def usage_cases(cart):
+    """Bad command lines, read alike everywhere: name, arguments, environment, expected status,
+    parts of the message."""
+    return [
+        ("unknown switch", ["-frame", "2", "-pal", cart], {}, 2,
+         ['Unknown switch "-pal"', USAGE_LINE]),
+        ("unknown switch last", ["-frame", "2", "-fast"], {}, 2, ['Unknown switch "-fast"']),
+        ("no -frame", ["-nosound", cart], {}, 2, ["frame value is missing"]),
+        ("no arguments", [], {}, 2, ["No cartridge was given"]),
+        ("no cartridge", ["-frame", "2", "-z80"], {}, 2, ["No cartridge was given"]),
+        ("two regions", ["-frame", "2", "-europe", "-japan", cart], {}, 2,
+         ["Both -europe and -japan"]),
+    ]
+
 
 class BridgeTest(qvx.unittest.TestCase):
 
@@ -104,24 +138,7 @@ class BridgeTest(qvx.unittest.TestCase):
         return wid
 
     def test_options_reach_blastem(self):
-        cart = self.cart
-        cases = [
-            # launcher's arguments, BlastEm's arguments after the program, its audio driver
-            (["-frame", "2", cart], ["-r", "U", "-n", cart], "unset"),
-            (["-frame", "3", "-nosound", "-z80", "-europe", cart], ["-r", "E", cart], "dummy"),
-            (["-frame", "9", "-japan", cart], ["-r", "J", "-n", cart], "unset"),
-            (["-frame", "1", "-z80", "-japan", cart], ["-r", "J", cart], "unset"),
-            (["-frame", "1", "-nosound", "-europe", cart], ["-r", "E", "-n", cart], "dummy"),
-            # A frame value the console has no use for is still a frame value, and an empty
-            # one (the launcher's empty Frames field) is -frame before a switch or the cartridge.
-            (["-frame", "12x", cart], ["-r", "U", "-n", cart], "unset"),
-            (["-frame", cart], ["-r", "U", "-n", cart], "unset"),
-            (["-frame", "-nosound", "-japan", cart], ["-r", "J", "-n", cart], "dummy"),
-            # A last argument naming a file is the cartridge, dash or not (an empty CartPath
-            # gives the bare name); BlastEm must not take it for a switch.
-            (["-frame", "2", "-z80.bin"], ["-r", "U", "-n", "./-z80.bin"], "unset"),
-            (["-frame", "-z80", "-z80.bin"], ["-r", "U", "./-z80.bin"], "unset"),
-        ]
+        cases = option_cases(self.cart)
         open(os.path.join(self.emu_dir, "-z80.bin"), "wb").close()
         for n, (args, expected, audio) in enumerate(cases, 1):
             with self.subTest(args=args):
@@ -145,7 +162,9 @@ class BridgeTest(qvx.unittest.TestCase):
         self.assertEqual(proc.returncode, 128 + signal.SIGTERM)
         self.assertEqual(err, "")
 
-    def test_bad_input_is_shown_and_starts_nothing(self):
+    def bad_input_cases(self):
+        """Name, arguments, environment, expected status, parts of the message; and the user
+        to run the bridge as."""
         cart = self.cart
         unreadable = os.path.join(self.rom_dir, "locked.bin")
         with open(unreadable, "wb") as f:
@@ -154,16 +173,7 @@ class BridgeTest(qvx.unittest.TestCase):
         not_runnable = os.path.join(self.tmp, "blastem-not-runnable")
         shutil.copy(self.blastem, not_runnable)
         os.chmod(not_runnable, 0o644)
-        cases = [
-            # name, arguments, environment, expected status, parts of the message
-            ("unknown switch", ["-frame", "2", "-pal", cart], {}, 2,
-             ['Unknown switch "-pal"', USAGE_LINE]),
-            ("unknown switch last", ["-frame", "2", "-fast"], {}, 2, ['Unknown switch "-fast"']),
-            ("no -frame", ["-nosound", cart], {}, 2, ["frame value is missing"]),
-            ("no arguments", [], {}, 2, ["No cartridge was given"]),
-            ("no cartridge", ["-frame", "2", "-z80"], {}, 2, ["No cartridge was given"]),
-            ("two regions", ["-frame", "2", "-europe", "-japan", cart], {}, 2,
-             ["Both -europe and -japan"]),
+        cases = usage_cases(cart) + [
             ("unquoted blank", ["-frame", "2", os.path.join(self.rom_dir, "Mole"), "Quest.bin"],
              {}, 2, ['Unexpected argument "%s/Mole"' % self.rom_dir]),
             ("missing cartridge", ["-frame", "2", cart + ".gone"], {}, 3,
@@ -184,6 +194,10 @@ class BridgeTest(qvx.unittest.TestCase):
             import pwd
             pw = pwd.getpwnam("nobody")
             user = {"user": pw.pw_uid, "group": pw.pw_gid, "extra_groups": []}
+        return cases, user
+
+    def test_bad_input_is_shown_and_starts_nothing(self):
+        cases, user = self.bad_input_cases()
         for name, args, extra, status, parts in cases:
             with self.subTest(name):
                 proc = self.run_bridge(args, self.env(**extra), **user)
@@ -195,15 +209,21 @@ class BridgeTest(qvx.unittest.TestCase):
                 self.assertTrue(err.startswith("Zelko.exe: "), err)
                 self.assertEqual(self.starts(), [])
 
-    def test_blastem_failing_at_once_is_shown_with_what_it_said(self):
-        no_audio = "ALSA lib pcm.c: Unknown PCM default\nUnable to open SDL audio: No such device"
-        cases = [
-            # environment of the stand-in, the bridge's status, how the message tells the end,
-            # what it says first, the launcher's switches
+    # BlastEm's own error output before it ended, as the bridge's window shows it.
+    NO_AUDIO = "ALSA lib pcm.c: Unknown PCM default\nUnable to open SDL audio: No such device"
+
+    def crash_case(self):
+        return ({"FAKE_SIGNAL": "KILL"}, 128 + signal.SIGKILL,
+                r"\(ended by signal %d\).\n$" % signal.SIGKILL, "", "-z80")
+
+    def early_end_cases(self):
+        """The stand-in's environment, the bridge's status, how the message tells the end, what
+        it says first, the launcher's switches."""
+        no_audio = self.NO_AUDIO
+        return [
             ({"FAKE_STATUS": "1", "FAKE_SAY": "Failed to open the ROM"}, 1,
              r"\(exit status 1\). It said:\n\nFailed to open the ROM\n$", "", "-z80"),
-            ({"FAKE_SIGNAL": "KILL"}, 128 + signal.SIGKILL,
-             r"\(ended by signal %d\).\n$" % signal.SIGKILL, "", "-z80"),
+            self.crash_case(),
             ({"FAKE_STATUS": "1", "FAKE_SAY": no_audio}, 1,
              r"\(exit status 1\). It said:\n\n%s\n$" % no_audio,
              r"BlastEm could not open the sound output. Tick No Sound in the launcher to play "
@@ -212,6 +232,9 @@ class BridgeTest(qvx.unittest.TestCase):
             ({"FAKE_STATUS": "1", "FAKE_SAY": no_audio}, 1,
              r"\(exit status 1\). It said:\n\n%s\n$" % no_audio, "", "-nosound"),
         ]
+
+    def test_blastem_failing_at_once_is_shown_with_what_it_said(self):
+        cases = self.early_end_cases()
         for n, (extra, status, ending, first, switch) in enumerate(cases, 1):
             with self.subTest(extra):
                 proc = self.run_bridge(["-frame", "2", switch, self.cart], self.env(**extra))

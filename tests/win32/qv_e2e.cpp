@@ -3,12 +3,15 @@
 // user would: the first-run prompts, the main window's controls, the settings file, the
 // stand-in emulator's record of how it was started, the About box and the ways to quit.
 //
-// Usage: qv_e2e [GoogleTest flags] <Quorvalis.exe> <stand-in Zelko.exe>
+// Usage: qv_e2e [GoogleTest flags] <Quorvalis.exe> <stand-in Zelko.exe> [<bridge Zelko.exe>
+//        <stand-in blastem.exe>]
 // Unix paths (/a/b) are taken as Wine's Z:\a\b. One GoogleTest test, its steps in order on one
-// launcher process; the settings file and the stand-in emulator's log are read with the shared
-// test support (tests/support/), which also works the launcher's windows (win32_driver.h).
+// launcher process, and, given the bridge and a BlastEm stand-in, a launch through the bridge;
+// the settings file and the stand-in emulator's log are read with the shared test support
+// (tests/support/), which also works the launcher's windows (win32_driver.h).
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -617,8 +620,9 @@ void TestDialogKeys(const Tree& t, Launcher* l) {
         << "commands 1 and 2 (Enter, Escape) do nothing";
 }
 
-// The launcher and the stand-in emulator under test, from the command line.
-std::string g_launcher, g_stub;
+// The launcher and the stand-in emulator under test, from the command line; and the emulator
+// bridge with the stand-in for BlastEm.
+std::string g_launcher, g_stub, g_bridge, g_blastem;
 
 // One launcher process worked from its first run to its exit, then started once more: each step
 // goes on from the state the one before left.
@@ -670,12 +674,95 @@ TEST(Win32Launcher, FirstRunToExitAndSecondStart) {
         RemoveTree(base);
 }
 
+// The running processes started from a file of this name.
+std::vector<DWORD> ProcessesNamed(const char* exe) {
+    std::vector<DWORD> pids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry))
+        if (lstrcmpiA(entry.szExeFile, exe) == 0)
+            pids.push_back(entry.th32ProcessID);
+    CloseHandle(snap);
+    return pids;
+}
+
+// Launch Emulator with the bridge as Zelko.exe and BlastEm unzipped beside it: the launcher's
+// start request returns at once while BlastEm plays, the launcher goes on answering, and the
+// bridge ends with BlastEm.
+TEST(Win32Launcher, LaunchThroughTheBridgeReturnsAtOnce) {
+    if (g_bridge.empty())
+        GTEST_SKIP() << "no bridge given";
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    std::string base = std::string(tmp) + "qv-e2e-bridge-" + std::to_string(GetCurrentProcessId());
+    RemoveTree(base);
+    Tree t;
+    ASSERT_TRUE(MakeTree(base, g_launcher, g_bridge, &t) &&
+                CopyFileA(g_blastem.c_str(), (t.emuDir + "\\blastem.exe").c_str(), FALSE) &&
+                qvtest::WriteFile(t.iniPath, qvtest::ReadFile(t.iniPath) +
+                                                 "[Quorvalis Paths]\r\nEmulatorPath=" + t.emuExe +
+                                                 "\r\nCartPath=" + t.cartDir + "\\\r\n"))
+        << "cannot prepare " << base;
+    // BlastEm keeps running for a while, then ends well.
+    SetEnvironmentVariableA("FAKE_SLEEP", "4");
+    SetEnvironmentVariableA("ZELKO_BLASTEM", nullptr);
+    Launcher l;
+    ASSERT_TRUE(StartLauncher(t.launcherExe, t.base, &l));
+    SetEnvironmentVariableA("FAKE_SLEEP", nullptr);
+    HWND list = GetDlgItem(l.main, IDC_CARTLIST);
+    EXPECT_TRUE(WaitFor([&] { return Send(list, LB_GETCOUNT, 0, 0) == kRomCount; }));
+    ClickItem(list, "ZETA.SMD"); // No Sound, Z-80, Japan
+
+    DWORD started = GetTickCount();
+    Send(GetDlgItem(l.main, IDC_LAUNCH), BM_CLICK, 0, 0);
+    DWORD ms = GetTickCount() - started;
+    std::printf("Launch Emulator returned after %lu ms\n", static_cast<unsigned long>(ms));
+    EXPECT_LT(ms, 2000u) << "Launch Emulator returns at once";
+
+    std::string log = t.emuDir + "\\blastem.log";
+    EXPECT_TRUE(WaitFor([&] { return qvtest::ReadFile(log).find("END") != std::string::npos; }))
+        << "BlastEm is started";
+    EXPECT_EQ(qvtest::ReadFile(log), "BEGIN\ncwd=" + t.emuDir +
+                                         "\naudio=dummy\narg=-m\narg=gen\n"
+                                         "arg=-r\narg=J\narg=" +
+                                         t.cartDir + "\\ZETA.SMD\nopen=1\nEND\n")
+        << "BlastEm gets the form's options in its emulator's directory";
+    EXPECT_FALSE(ProcessesNamed("blastem.exe").empty()) << "BlastEm is still running";
+    std::vector<DWORD> bridges = ProcessesNamed("Zelko.exe");
+    ASSERT_EQ(bridges.size(), 1u) << "the bridge waits for BlastEm";
+
+    // The launcher answers while BlastEm plays.
+    DWORD_PTR result = 0;
+    EXPECT_TRUE(SendMessageTimeoutA(l.main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result));
+    ClickItem(list, "BETA.MGD");
+    EXPECT_EQ(Text(GetDlgItem(l.main, IDC_TITLE)), "Beta Racer ") << "the form follows the list";
+    EXPECT_FALSE(ProcessesNamed("blastem.exe").empty()) << "all while BlastEm runs";
+
+    HANDLE bridge = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, bridges[0]);
+    DWORD code = 99;
+    EXPECT_EQ(WaitForSingleObject(bridge, kTimeoutMs), WAIT_OBJECT_0) << "the bridge ends";
+    GetExitCodeProcess(bridge, &code);
+    CloseHandle(bridge);
+    EXPECT_EQ(code, 0u) << "with BlastEm's status";
+    EXPECT_TRUE(FindTopWindow(bridges[0], nullptr, nullptr) == nullptr) << "and no message";
+
+    PostMessageA(GetDlgItem(l.main, IDC_EXIT), BM_CLICK, 0, 0);
+    EXPECT_EQ(WaitExit(&l), 0);
+    Kill(&l);
+    if (!::testing::Test::HasFailure())
+        RemoveTree(base);
+}
 } // namespace
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv); // takes GoogleTest's own flags out of argv
-    if (argc != 3) {
-        std::printf("usage: qv_e2e [GoogleTest flags] <Quorvalis.exe> <Zelko.exe>\n");
+    if (argc == 5) {
+        g_bridge = WinPath(argv[3]);
+        g_blastem = WinPath(argv[4]);
+    } else if (argc != 3) {
+        std::printf("usage: qv_e2e [GoogleTest flags] <Quorvalis.exe> <Zelko.exe> "
+                    "[<bridge> <blastem.exe>]\n");
         return 2;
     }
     g_launcher = WinPath(argv[1]);

@@ -70,33 +70,18 @@ void ShowWindow(const char* text) {
         std::fprintf(stderr, "Zelko.exe: no message window\n");
 }
 
-int Fail(const char* message, int status) {
+} // namespace
+
+void ShowFailure(const char* message) {
     std::fprintf(stderr, "Zelko.exe: %s\n", message);
     std::fflush(stderr);
     ShowWindow(message);
-    return status;
 }
-
-} // namespace
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kHelp, stdout);
         return 0;
     }
-    char message[kBridgeMessageCap];
-    BridgeRequest request;
-    if (!ParseBridgeArgs(argc, argv, &request, message, sizeof message))
-        return Fail(message, kExitUsage);
-    if (!CheckCartridge(request.cartridge, message, sizeof message))
-        return Fail(message, kExitCartridge);
-    const char* blastem = ChooseBlastem();
-    if (!CheckBlastem(blastem, message, sizeof message))
-        return Fail(message, kExitNoBlastem);
-    const char* args[kBlastemArgsCap];
-    char cartArg[kCartArgCap];
-    if (!BuildBlastemArgs(request, blastem, args, cartArg, message, sizeof message))
-        return Fail(message, kExitCartridge);
-    int status = RunBlastem(args, request.noSound, message, sizeof message);
-    return message[0] != '\0' ? Fail(message, status) : status;
+    return RunBridge(argc, argv);
 }

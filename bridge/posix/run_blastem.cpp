@@ -19,13 +19,6 @@ namespace {
 constexpr const char* kInstallHint =
     "Install the Debian package \"blastem\":  sudo apt install blastem";
 
-constexpr const char* kNoAudioHint =
-    "BlastEm could not open the sound output. Tick No Sound in the launcher to play without "
-    "sound, or check this computer's sound settings.";
-
-// The last of BlastEm's error output, for the message when it stops at once.
-constexpr int kTailCap = 512;
-
 // The milliseconds of a monotonic clock.
 long long NowMs() {
     timespec ts{};
@@ -58,23 +51,6 @@ void CatchEndingSignals() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-// Appends data to the kept tail (kTailCap bytes and a NUL), dropping the oldest bytes.
-void KeepTail(char* tail, const char* data, size_t n) {
-    size_t have = std::strlen(tail);
-    if (n >= static_cast<size_t>(kTailCap)) {
-        std::memcpy(tail, data + n - kTailCap, kTailCap);
-        tail[kTailCap] = '\0';
-        return;
-    }
-    if (have + n > static_cast<size_t>(kTailCap)) {
-        size_t drop = have + n - kTailCap;
-        std::memmove(tail, tail + drop, have - drop);
-        have -= drop;
-    }
-    std::memcpy(tail + have, data, n);
-    tail[have + n] = '\0';
-}
-
 // Copies BlastEm's error output to the bridge's own until BlastEm closes it.
 void PassOutputOn(int fd, char* tail) {
     char buf[4096];
@@ -86,10 +62,6 @@ void PassOutputOn(int fd, char* tail) {
             return;
         ssize_t ignored = write(STDERR_FILENO, buf, static_cast<size_t>(n));
         (void)ignored;
-        // NULs would cut the message short.
-        for (ssize_t i = 0; i < n; ++i)
-            if (buf[i] == '\0')
-                buf[i] = ' ';
         KeepTail(tail, buf, static_cast<size_t>(n));
     }
 }
@@ -131,61 +103,15 @@ int ExitCodeOf(int status) {
     _exit(127);
 }
 
-// Whether BlastEm's last words say that the sound output could not be opened (SDL's report,
-// and ALSA's when it has no default device).
-bool SaysNoAudio(const char* tail) {
-    return std::strstr(tail, "Unable to open SDL audio") != nullptr ||
-           std::strstr(tail, "Unknown PCM") != nullptr;
-}
-
-// noSound: the launch asked for no sound, so the hint to tick No Sound would not help.
-void DescribeEnd(int status, long long ms, const char* tail, bool noSound, char* message, int cap) {
-    char how[64];
+// How BlastEm ended, in the words a shell uses.
+void DescribeStatus(int status, char* how, int cap) {
     if (WIFSIGNALED(status))
-        Say(how, sizeof how, "ended by signal %d", WTERMSIG(status));
+        Say(how, cap, "ended by signal %d", WTERMSIG(status));
     else
-        Say(how, sizeof how, "exit status %d", ExitCodeOf(status));
-    if (SaysNoAudio(tail) && !noSound)
-        Say(message, cap, "%s\n\nBlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
-            kNoAudioHint, ms / 1000.0, how, tail);
-    else if (tail[0] != '\0')
-        Say(message, cap, "BlastEm stopped %.1f s after its start (%s). It said:\n\n%s",
-            ms / 1000.0, how, tail);
-    else
-        Say(message, cap, "BlastEm stopped %.1f s after its start (%s).", ms / 1000.0, how);
+        Say(how, cap, "exit status %d", ExitCodeOf(status));
 }
 
-} // namespace
-
-bool PathExists(const char* path) {
-    struct stat st {};
-    return stat(path, &st) == 0;
-}
-
-const char* ChooseBlastem() {
-    const char* chosen = std::getenv(kBlastemVariable);
-    return chosen != nullptr && chosen[0] != '\0' ? chosen : kDefaultBlastem;
-}
-
-bool CheckCartridge(const char* path, char* message, int cap) {
-    struct stat st {};
-    if (stat(path, &st) != 0) {
-        Say(message, cap, "The cartridge %s cannot be opened: %s.", path, std::strerror(errno));
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        Say(message, cap, "%s is not a cartridge file.", path);
-        return false;
-    }
-    int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        Say(message, cap, "The cartridge %s cannot be read: %s.", path, std::strerror(errno));
-        return false;
-    }
-    close(fd);
-    return true;
-}
-
+// True when path names a file this process may run; else a message that says what to install.
 bool CheckBlastem(const char* path, char* message, int cap) {
     bool chosen = std::strcmp(path, kDefaultBlastem) != 0;
     struct stat st {};
@@ -205,6 +131,50 @@ bool CheckBlastem(const char* path, char* message, int cap) {
             kInstallHint);
         return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool PathExists(const char* path) {
+    struct stat st {};
+    return stat(path, &st) == 0;
+}
+
+bool FindBlastem(char* blastem, int cap, char* message, int cap2) {
+    // ZELKO_BLASTEM when set and not empty, else the Debian one.
+    const char* chosen = std::getenv(kBlastemVariable);
+    const char* path = chosen != nullptr && chosen[0] != '\0' ? chosen : kDefaultBlastem;
+    if (std::strlen(path) >= static_cast<size_t>(cap)) {
+        Say(message, cap2, "The path %s (named by %s) is too long.", path, kBlastemVariable);
+        return false;
+    }
+    std::memcpy(blastem, path, std::strlen(path) + 1);
+    return CheckBlastem(blastem, message, cap2);
+}
+
+bool CheckCartridge(const char* path, char* usable, int cap, char* message, int cap2) {
+    struct stat st {};
+    if (stat(path, &st) != 0) {
+        Say(message, cap2, "The cartridge %s cannot be opened: %s.", path, std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Say(message, cap2, "%s is not a cartridge file.", path);
+        return false;
+    }
+    int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        Say(message, cap2, "The cartridge %s cannot be read: %s.", path, std::strerror(errno));
+        return false;
+    }
+    close(fd);
+    // Any path stat accepts fits (PATH_MAX is 4096), but a cut-off one must not reach BlastEm.
+    if (std::strlen(path) >= static_cast<size_t>(cap)) {
+        Say(message, cap2, "The cartridge path %s is too long to pass on.", path);
+        return false;
+    }
+    std::memcpy(usable, path, std::strlen(path) + 1);
     return true;
 }
 
@@ -262,7 +232,10 @@ int RunBlastem(const char* const* args, bool noSound, char* message, int cap) {
     long long ms = NowMs() - started;
     g_blastem = 0;
     int code = ExitCodeOf(status);
-    if (code != 0 && ms < kStartWindowMs && !g_passedOn)
-        DescribeEnd(status, ms, tail, noSound, message, cap);
+    if (code != 0 && ms < kStartWindowMs && !g_passedOn) {
+        char how[64];
+        DescribeStatus(status, how, sizeof how);
+        DescribeEnd(how, ms, tail, noSound, message, cap);
+    }
     return code;
 }
