@@ -8,6 +8,7 @@
 // user of a failure, each in the system's own way.
 
 #include <cstdio>
+#include <string>
 
 enum class BridgeRegion { Usa, Europe, Japan };
 
@@ -57,6 +58,10 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
 // message, when the cartridge's path does not fit there.
 bool BuildBlastemArgs(const BridgeRequest& request, const char* blastem, const char** args,
                       char* cartArg, char* message, int cap);
+
+// The help: the usage line, then about, a line for each switch the bridge knows with what
+// BlastEm gets for it, then rest.
+std::string BridgeHelp(const char* about, const char* rest);
 
 // ---- bridge_flow.cpp: portable ----
 

@@ -3,28 +3,61 @@
 #include "bridge/bridge.h"
 
 #include <cstring>
+#include <string>
 
 namespace {
 
-constexpr const char* kUsage =
-    "Zelko.exe takes: -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE";
+// The switches the launcher writes, in the order of the usage line: what the line shows of
+// each, and what BlastEm gets for it. The usage line, the help and the parsing read this table.
+struct BridgeSwitch {
+    const char* name;
+    const char* shown;
+    const char* meaning;
+};
+constexpr BridgeSwitch kSwitches[] = {
+    {"-frame", "-frame N", "N: required, may be empty; unused (BlastEm shows every frame)"},
+    {"-nosound", "[-nosound]", "no sound (SDL_AUDIODRIVER=dummy for BlastEm)"},
+    {"-z80", "[-z80]", "the Z-80 runs; without it, BlastEm -n"},
+    {"-europe", "[-europe", "BlastEm -r E (with no region switch, -r U: USA)"},
+    {"-japan", "| -japan]", "BlastEm -r J"},
+};
 
 bool IsSwitch(const char* arg, const char* name) {
     return std::strcmp(arg, name) == 0;
 }
 
 bool IsKnownSwitch(const char* arg) {
-    return IsSwitch(arg, "-frame") || IsSwitch(arg, "-nosound") || IsSwitch(arg, "-z80") ||
-           IsSwitch(arg, "-europe") || IsSwitch(arg, "-japan");
+    for (const BridgeSwitch& s : kSwitches)
+        if (IsSwitch(arg, s.name))
+            return true;
+    return false;
+}
+
+// "-frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE"
+const char* Usage() {
+    static const std::string usage = [] {
+        std::string line;
+        for (const BridgeSwitch& s : kSwitches)
+            line = line + s.shown + " ";
+        return line + "CARTRIDGE";
+    }();
+    return usage.c_str();
 }
 
 } // namespace
+
+std::string BridgeHelp(const char* about, const char* rest) {
+    std::string help = std::string("Usage: Zelko.exe ") + Usage() + "\n\n" + about;
+    for (const BridgeSwitch& s : kSwitches)
+        help = help + "  " + s.name + std::string(11 - std::strlen(s.name), ' ') + s.meaning + "\n";
+    return help + rest;
+}
 
 bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* message, int cap) {
     *request = BridgeRequest{};
     message[0] = '\0';
     if (argc < 2) {
-        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
+        Say(message, cap, "No cartridge was given.\n\nZelko.exe takes: %s", Usage());
         return false;
     }
     // The cartridge path always comes last; everything before it is a switch or the frame
@@ -51,13 +84,13 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
         } else if (IsSwitch(arg, "-japan")) {
             japan = true;
         } else if (arg[0] == '-') {
-            Say(message, cap, "Unknown switch \"%s\".\n\n%s", arg, kUsage);
+            Say(message, cap, "Unknown switch \"%s\".\n\nZelko.exe takes: %s", arg, Usage());
             return false;
         } else {
             Say(message, cap,
                 "Unexpected argument \"%s\" before the cartridge (a path holding a blank "
-                "must be in double quotes).\n\n%s",
-                arg, kUsage);
+                "must be in double quotes).\n\nZelko.exe takes: %s",
+                arg, Usage());
             return false;
         }
     }
@@ -66,20 +99,23 @@ bool ParseBridgeArgs(int argc, char** argv, BridgeRequest* request, char* messag
     const char* cartridge = argv[last];
     bool dashedFile = cartridge[0] == '-' && PathExists(cartridge);
     if (cartridge[0] == '-' && !dashedFile && !IsKnownSwitch(cartridge)) {
-        Say(message, cap, "Unknown switch \"%s\".\n\n%s", cartridge, kUsage);
+        Say(message, cap, "Unknown switch \"%s\".\n\nZelko.exe takes: %s", cartridge, Usage());
         return false;
     }
     if (!frameSwitch) {
-        Say(message, cap, "The frame value is missing: -frame must be given.\n\n%s", kUsage);
+        Say(message, cap,
+            "The frame value is missing: -frame must be given.\n\nZelko.exe takes: %s", Usage());
         return false;
     }
     if ((IsKnownSwitch(cartridge) && !dashedFile) || cartridge[0] == '\0') {
-        Say(message, cap, "No cartridge was given.\n\n%s", kUsage);
+        Say(message, cap, "No cartridge was given.\n\nZelko.exe takes: %s", Usage());
         return false;
     }
     if (europe && japan) {
-        Say(message, cap, "Both -europe and -japan were given; the console has one region.\n\n%s",
-            kUsage);
+        Say(message, cap,
+            "Both -europe and -japan were given; the console has one region.\n\nZelko.exe takes: "
+            "%s",
+            Usage());
         return false;
     }
     request->region = europe  ? BridgeRegion::Europe

@@ -13,22 +13,12 @@
 
 namespace {
 
-constexpr const char* kHelp =
-    "Usage: Zelko.exe -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE\n"
-    "\n"
+constexpr const char* kAbout =
     "Starts the Genesis emulator BlastEm (Debian package \"blastem\") on CARTRIDGE in the\n"
     "current directory, always as a Genesis (BlastEm -m gen, whatever the cartridge's header\n"
     "says), with the options Quorvalis '95 gives the Zelko emulator:\n"
-    "\n"
-    "  no region switch   BlastEm -r U (USA)\n"
-    "  -europe            BlastEm -r E (Europe)\n"
-    "  -japan             BlastEm -r J (Japan)\n"
-    "  no -z80            BlastEm -n (the Z-80 sound processor does not run)\n"
-    "  -z80               the Z-80 runs\n"
-    "  -nosound           BlastEm plays no sound (SDL_AUDIODRIVER=dummy for it)\n"
-    "  -frame N           required (N may be empty: -frame before the next switch or\n"
-    "                     CARTRIDGE), and otherwise not used: BlastEm has no frame setting,\n"
-    "                     it emulates and shows every frame at the console's own rate.\n"
+    "\n";
+constexpr const char* kRest =
     "\n"
     "CARTRIDGE comes last; it may start with a dash when it names an existing file (BlastEm\n"
     "then gets it as ./CARTRIDGE). A path holding blanks must be in double quotes, as the\n"
@@ -80,7 +70,7 @@ void ShowFailure(const char* message) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
-        std::fputs(kHelp, stdout);
+        std::fputs(BridgeHelp(kAbout, kRest).c_str(), stdout);
         return 0;
     }
     return RunBridge(argc, argv);

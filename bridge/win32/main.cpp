@@ -12,14 +12,11 @@ namespace {
 
 constexpr const wchar_t* kTitle = L"Zelko.exe";
 
-constexpr const char* kHelp =
-    "Usage: Zelko.exe -frame N [-nosound] [-z80] [-europe | -japan] CARTRIDGE\n"
-    "\n"
+constexpr const char* kAbout =
     "Starts the Genesis emulator BlastEm for Windows on CARTRIDGE in the current folder, "
     "always as a Genesis (BlastEm -m gen), with the options Quorvalis '95 gives the Zelko "
-    "emulator: -europe and -japan choose BlastEm's region (-r E, -r J; USA otherwise), "
-    "without -z80 the Z-80 does not run (-n), -nosound plays no sound "
-    "(SDL_AUDIODRIVER=dummy for BlastEm), -frame N is required and not used.\n"
+    "emulator:\n\n";
+constexpr const char* kRest =
     "\n"
     "BlastEm is looked for in this order: the program named by ZELKO_BLASTEM; blastem.exe "
     "beside Zelko.exe; blastem.exe in the newest blastem-win* folder beside Zelko.exe; "
@@ -58,7 +55,7 @@ int wmain(int argc, wchar_t** argv) {
     args.push_back(nullptr);
     if (argc == 2 && (std::strcmp(args[1], "-h") == 0 || std::strcmp(args[1], "--help") == 0 ||
                       std::strcmp(args[1], "/?") == 0)) {
-        ShowBox(kHelp, MB_ICONINFORMATION);
+        ShowBox(BridgeHelp(kAbout, kRest).c_str(), MB_ICONINFORMATION);
         return 0;
     }
     return RunBridge(argc, args.data());
