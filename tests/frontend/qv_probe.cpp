@@ -50,6 +50,7 @@ namespace {
 
 using qvwin::FindTopWindow;
 using qvwin::kTimeoutMs;
+using qvwin::ListItem;
 using qvwin::Send;
 
 HWND g_main = nullptr;
@@ -163,18 +164,6 @@ int Checked(int id) {
     return static_cast<int>(Send(GetDlgItem(g_main, id), BM_GETCHECK, 0, 0));
 }
 
-// Item text in UTF-16 (the ANSI message comes back as UTF-16 across processes), printed in
-// the ANSI code page.
-std::string Item(HWND list, int i) {
-    wchar_t wide[MAX_PATH] = {};
-    DWORD_PTR r = 0;
-    SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL,
-                        kTimeoutMs, &r);
-    char narrow[MAX_PATH * 2] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
-}
-
 int FocusId() {
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
@@ -283,7 +272,7 @@ void State() {
         HWND list = GetDlgItem(g_main, IDC_CARTLIST);
         int count = static_cast<int>(Send(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i)
-            std::printf("item %s\n", Item(list, i).c_str());
+            std::printf("item %s\n", ListItem(list, i).c_str());
         std::printf("selected %d\n", static_cast<int>(Send(list, LB_GETCURSEL, 0, 0)));
         std::printf("caret %d\n", static_cast<int>(Send(list, LB_GETCARETINDEX, 0, 0)));
         std::printf("top_index %d\n", static_cast<int>(Send(list, LB_GETTOPINDEX, 0, 0)));
@@ -328,7 +317,7 @@ void List(char* patternPaths) {
             SendMessageA(list, LB_DIR, 0, reinterpret_cast<LPARAM>(p));
         int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
         for (int i = 0; i < count; ++i)
-            std::printf("item %s\n", Item(list, i).c_str());
+            std::printf("item %s\n", ListItem(list, i).c_str());
         DestroyWindow(list);
     }
     std::printf("end\n");

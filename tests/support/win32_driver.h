@@ -127,19 +127,24 @@ inline bool IsChecked(HWND dlg, int id) {
     return Send(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-// The list's items; ANSI LB_GETTEXT comes back as UTF-16 across processes, so ask in UTF-16.
+// One item of a list, in the ANSI code page; ANSI LB_GETTEXT comes back as UTF-16 across
+// processes, so ask in UTF-16.
+inline std::string ListItem(HWND list, int i) {
+    wchar_t wide[MAX_PATH] = {};
+    DWORD_PTR r = 0;
+    SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL,
+                        kTimeoutMs, &r);
+    char narrow[MAX_PATH * 2] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+// The list's items.
 inline std::vector<std::string> ListItems(HWND list) {
     std::vector<std::string> items;
     int count = static_cast<int>(Send(list, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        wchar_t wide[MAX_PATH] = {};
-        DWORD_PTR r = 0;
-        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_NORMAL,
-                            kTimeoutMs, &r);
-        char narrow[MAX_PATH * 2] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-        items.push_back(narrow);
-    }
+    for (int i = 0; i < count; ++i)
+        items.push_back(ListItem(list, i));
     return items;
 }
 
