@@ -69,17 +69,22 @@ class BridgeTest(qvx.unittest.TestCase):
     def tearDownClass(cls):
         cls.x.stop()
 
-    def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="qv-bridge-")
+    def make_tree(self, prefix):
+        """A temporary directory with the emulator's and the cartridges' directories, and the
+        bridge copied into the first."""
+        self.tmp = tempfile.mkdtemp(prefix=prefix)
         self.addCleanup(shutil.rmtree, self.tmp, True)
-        # The unreadable-cartridge case runs as a normal user, whose BlastEm must log too.
-        os.chmod(self.tmp, 0o777)
         self.emu_dir = os.path.join(self.tmp, "emu")
         self.rom_dir = os.path.join(self.tmp, "my roms")
         os.mkdir(self.emu_dir)
         os.mkdir(self.rom_dir)
         self.bridge = os.path.join(self.emu_dir, "Zelko.exe")
         shutil.copy2(qvx.TOOLS["bridge"], self.bridge)
+
+    def setUp(self):
+        self.make_tree("qv-bridge-")
+        # The unreadable-cartridge case runs as a normal user, whose BlastEm must log too.
+        os.chmod(self.tmp, 0o777)
         shutil.copy2(os.path.join(os.path.dirname(qvx.TOOLS["bridge"]), "zelko-message.so"),
                      self.emu_dir)
         self.blastem = os.path.join(self.tmp, "blastem")

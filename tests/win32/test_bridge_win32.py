@@ -6,7 +6,6 @@ import os
 import shutil
 import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
                                 "fltk"))
@@ -32,14 +31,7 @@ class Win32BridgeTest(test_bridge.BridgeTest):
     test_no_display_means_no_window = None
 
     def setUp(self):
-        self.tmp = tempfile.mkdtemp(prefix="qv-winbridge-")
-        self.addCleanup(shutil.rmtree, self.tmp, True)
-        self.emu_dir = os.path.join(self.tmp, "emu")
-        self.rom_dir = os.path.join(self.tmp, "my roms")
-        os.mkdir(self.emu_dir)
-        os.mkdir(self.rom_dir)
-        self.bridge = os.path.join(self.emu_dir, "Zelko.exe")
-        shutil.copy2(qvx.TOOLS["bridge"], self.bridge)
+        self.make_tree("qv-winbridge-")
         self.blastem = win(os.path.join(self.tmp, "blastem.exe"))
         shutil.copy2(TOOLS["blastem"], unix(self.blastem))
         self.cart = win(os.path.join(self.rom_dir, "Mole Quest.bin"))
